@@ -1,0 +1,18 @@
+// The directory services a batch run needs from the platform.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tessarel {
+
+// Creates the last level of dir; missing parents are not created. The result
+// is not needed by callers (an existing directory is fine) but tests use it.
+bool CreateOutputDirectory(const std::string& dir);
+
+// Names (no directory part) of the entries in the pattern's directory that
+// match its last component, '.' and '..' included when they match; in byte
+// order of their names.
+std::vector<std::string> FindMatchingNames(const std::string& pattern);
+
+}  // namespace tessarel

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string_view>
+
+namespace tessarel {
+
+// '*' matches any run, '?' one character; everything else is literal, with
+// ASCII letters compared without regard to case, as the Windows search does.
+bool MatchWildcard(std::string_view pattern, std::string_view name);
+
+inline bool HasWildcard(std::string_view pattern) {
+  return pattern.find_first_of("*?") != std::string_view::npos;
+}
+
+}  // namespace tessarel

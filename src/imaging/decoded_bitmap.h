@@ -1,0 +1,20 @@
+// What the portable decoders hand to the in-memory image layer.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tessarel {
+
+// The one cap every decoder applies before allocating: 2^26 pixels (8192 x 8192)
+// is 256 MiB of ARGB, far beyond any sprite and still safe on a 32-bit build.
+inline constexpr std::uint64_t kMaxDecodedPixels = std::uint64_t{1} << 26;
+
+struct DecodedBitmap {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  bool hasAlpha = false;             // false: every pixel's alpha is 0xFF
+  std::vector<std::uint32_t> argb;   // 0xAARRGGBB, row-major, top row first
+};
+
+}  // namespace tessarel

@@ -1,0 +1,103 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <new>
+
+#include "imaging/file_io.h"
+
+namespace tessarel {
+namespace {
+
+// The mode a plain fopen(..., "wb") would give a new file.
+mode_t NewFileMode() {
+  static const mode_t mode = [] {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+  }();
+  return mode;
+}
+
+bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+char PlatformSeparator() { return '/'; }
+
+std::string NativePath(const std::string& path) {
+  std::string native = path;
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  return native;
+}
+
+bool PathExists(const std::string& path) { return access(NativePath(path).c_str(), F_OK) == 0; }
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  // O_NONBLOCK so that a FIFO matched by a pattern cannot hang the run; only
+  // regular files are read.
+  const int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  try {
+    if (ok) bytes.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t done = 0;
+    std::uint8_t extra[4096];
+    while (ok) {
+      // Past the size fstat gave, read into a side buffer: the file may have
+      // grown, and the common case (it did not) then costs no reallocation.
+      const bool inPlace = done < bytes.size();
+      const ssize_t n = inPlace ? read(fd, bytes.data() + done, bytes.size() - done)
+                                : read(fd, extra, sizeof extra);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = n == 0;
+        break;
+      }
+      if (!inPlace) bytes.insert(bytes.end(), extra, extra + n);
+      done += static_cast<std::size_t>(n);
+    }
+    bytes.resize(done);
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  close(fd);
+  if (!ok) bytes.clear();
+  return ok;
+}
+
+bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+  const std::string target = NativePath(path);
+  const std::size_t slash = target.find_last_of('/');
+  std::string temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) +
+                     ".tessarel-XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return false;
+  bool ok = fchmod(fd, NewFileMode()) == 0 && WriteAll(fd, bytes);
+  ok = (close(fd) == 0) && ok;
+  ok = ok && rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) unlink(temp.c_str());
+  return ok;
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  if (stat(NativePath(a).c_str(), &sa) != 0 || stat(NativePath(b).c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+}  // namespace tessarel

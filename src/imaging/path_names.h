@@ -1,0 +1,28 @@
+// Names derived from a path: where the file name starts, its base, and the
+// companion mask name that the BMP export writes and the source loader reads.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tessarel {
+
+inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Index of the first character after the last separator (0 when there is none).
+std::size_t FileNameStart(std::string_view path);
+
+inline std::string_view FileNamePart(std::string_view path) {
+  return path.substr(FileNameStart(path));
+}
+
+// The path up to, not including, the last '.' of its file-name part; the whole
+// path when the file name has no '.'. A dot in a directory never counts, so a
+// derived name always stays in the path's own directory.
+std::string BaseOfPath(std::string_view path);
+
+// base + "_mask.bmp"
+std::string CompanionMaskName(std::string_view path);
+
+}  // namespace tessarel

@@ -1,0 +1,105 @@
+// The image object every other module uses to touch pixels. One PixelImage owns
+// one native image of the platform's imaging layer (GDI+ on Windows, our own
+// in-memory bitmap elsewhere) and the status of the last call on it that failed.
+//
+// Failure contract the callers rely on: every operation on an object without a
+// native image fails and has no other effect (sizes read 0, no format, pixel
+// reads fail, saves write nothing); pixels outside the image fail; a blank image
+// of width or height 0 has no native image. lastStatus is recorded for
+// debugging only; callers decide by what the failed call left behind.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessarel {
+
+// Numbered as GDI+'s Status so both layers speak the same codes.
+enum class ImageStatus : int {
+  Ok = 0,
+  GenericError = 1,
+  InvalidParameter = 2,
+  OutOfMemory = 3,
+  ObjectBusy = 4,
+  InsufficientBuffer = 5,
+  NotImplemented = 6,
+  Win32Error = 7,
+  WrongState = 8,
+  Aborted = 9,
+  FileNotFound = 10,
+  ValueOverflow = 11,
+  AccessDenied = 12,
+  UnknownImageFormat = 13,
+};
+
+using PixelFormat = std::int32_t;
+inline constexpr PixelFormat PixelFormat24bppRGB = 0x21808;
+inline constexpr PixelFormat PixelFormat32bppARGB = 0x26200A;
+
+struct Guid {
+  std::uint32_t data1 = 0;
+  std::uint16_t data2 = 0;
+  std::uint16_t data3 = 0;
+  std::uint8_t data4[8] = {};
+  friend bool operator==(const Guid&, const Guid&) = default;
+};
+
+inline constexpr Guid ImageFormatBMP{
+    0xb96b3cab, 0x0728, 0x11d3, {0x9d, 0x7b, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+inline constexpr Guid ImageFormatGIF{
+    0xb96b3cb0, 0x0728, 0x11d3, {0x9d, 0x7b, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+
+struct ImageEncoderInfo {
+  Guid clsid;
+  std::string mimeType;
+};
+
+// Starts the imaging layer for the lifetime of the object; the start-up status
+// is deliberately not examined (every later call reports its own failure).
+class ImagingSession {
+ public:
+  ImagingSession();
+  ~ImagingSession();
+  ImagingSession(const ImagingSession&) = delete;
+  ImagingSession& operator=(const ImagingSession&) = delete;
+
+ private:
+  std::uintptr_t token_ = 0;
+};
+
+// The encoders the imaging layer offers, in its own order. False when the
+// list cannot be obtained.
+bool ListImageEncoders(std::vector<ImageEncoderInfo>& encoders);
+
+struct NativeImage;  // defined by the platform layer
+
+struct PixelImage {
+  NativeImage* native = nullptr;
+  ImageStatus lastStatus = ImageStatus::Ok;
+
+  std::uint32_t Width();
+  std::uint32_t Height();
+  bool RawFormat(Guid& format);
+  // argb is 0xAARRGGBB; written only when the read succeeds.
+  bool GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb);
+  bool SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb);
+  // Writes atomically: a failed save leaves an existing file as it was.
+  bool Save(const std::string& path, const Guid& encoder);
+};
+
+void ReleasePixelImage(PixelImage* image);
+
+struct PixelImageRelease {
+  void operator()(PixelImage* image) const noexcept { ReleasePixelImage(image); }
+};
+using PixelImagePtr = std::unique_ptr<PixelImage, PixelImageRelease>;
+
+// Both return null only when the object itself cannot be allocated; a refused
+// size or an undecodable file gives an object without a native image.
+PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFormat format);
+PixelImagePtr LoadImageFromFile(const std::string& path);
+
+}  // namespace tessarel

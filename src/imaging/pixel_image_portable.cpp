@@ -1,0 +1,177 @@
+// The image layer where there is no GDI+: an in-memory bitmap, our BMP codec
+// and giflib behind the same object and the same failure contract.
+#include <new>
+
+#include "imaging/bmp_codec.h"
+#include "imaging/decoded_bitmap.h"
+#include "imaging/file_io.h"
+#include "imaging/gif_decoder.h"
+#include "imaging/pixel_image.h"
+
+namespace tessarel {
+
+struct NativeImage {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  PixelFormat format = PixelFormat24bppRGB;
+  bool hasRawFormat = false;
+  Guid rawFormat;
+  std::vector<std::uint32_t> argb;  // row-major; alpha ignored for 24bpp
+};
+
+namespace {
+
+// The CLSID GDI+ gives its BMP encoder, so encoder lists look alike everywhere.
+constexpr Guid kBmpEncoderClsid{
+    0x557cf400, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+
+PixelImage* NewImage(ImageStatus status) {
+  PixelImage* image = new (std::nothrow) PixelImage;
+  if (image != nullptr) image->lastStatus = status;
+  return image;
+}
+
+bool Fail(PixelImage& image, ImageStatus status) {
+  image.lastStatus = status;
+  return false;
+}
+
+bool InBounds(const NativeImage& native, std::int32_t x, std::int32_t y) {
+  return x >= 0 && y >= 0 && static_cast<std::uint32_t>(x) < native.width &&
+         static_cast<std::uint32_t>(y) < native.height;
+}
+
+}  // namespace
+
+ImagingSession::ImagingSession() = default;
+ImagingSession::~ImagingSession() = default;
+
+bool ListImageEncoders(std::vector<ImageEncoderInfo>& encoders) {
+  encoders.assign({ImageEncoderInfo{kBmpEncoderClsid, "image/bmp"}});
+  return true;
+}
+
+PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFormat format) {
+  PixelImagePtr image(NewImage(ImageStatus::Ok));
+  if (!image) return image;
+  if (width <= 0 || height <= 0 ||
+      (format != PixelFormat24bppRGB && format != PixelFormat32bppARGB)) {
+    image->lastStatus = ImageStatus::InvalidParameter;
+    return image;
+  }
+  const std::uint64_t pixels = std::uint64_t(width) * std::uint64_t(height);
+  if (pixels > kMaxDecodedPixels) {
+    image->lastStatus = ImageStatus::OutOfMemory;
+    return image;
+  }
+  try {
+    auto native = std::make_unique<NativeImage>();
+    native->width = static_cast<std::uint32_t>(width);
+    native->height = static_cast<std::uint32_t>(height);
+    native->format = format;
+    // A new bitmap is all zero bits: opaque black in 24bpp, transparent in 32bpp.
+    native->argb.assign(static_cast<std::size_t>(pixels), 0);
+    image->native = native.release();
+  } catch (const std::bad_alloc&) {
+    image->lastStatus = ImageStatus::OutOfMemory;
+  }
+  return image;
+}
+
+PixelImagePtr LoadImageFromFile(const std::string& path) {
+  PixelImagePtr image(NewImage(ImageStatus::Ok));
+  if (!image) return image;
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes)) {
+    image->lastStatus = ImageStatus::FileNotFound;
+    return image;
+  }
+  DecodedBitmap decoded;
+  Guid format;
+  if (LooksLikeBmp(bytes) && DecodeBmp(bytes, decoded)) {
+    format = ImageFormatBMP;
+  } else if (LooksLikeGif(bytes) && DecodeGif(bytes, decoded)) {
+    format = ImageFormatGIF;
+    decoded.hasAlpha = true;
+  } else {
+    image->lastStatus = ImageStatus::UnknownImageFormat;
+    return image;
+  }
+  NativeImage* native = new (std::nothrow) NativeImage;
+  if (native == nullptr) {
+    image->lastStatus = ImageStatus::OutOfMemory;
+    return image;
+  }
+  native->width = decoded.width;
+  native->height = decoded.height;
+  native->format = decoded.hasAlpha ? PixelFormat32bppARGB : PixelFormat24bppRGB;
+  native->hasRawFormat = true;
+  native->rawFormat = format;
+  native->argb = std::move(decoded.argb);
+  image->native = native;
+  return image;
+}
+
+std::uint32_t PixelImage::Width() {
+  if (native == nullptr) {
+    Fail(*this, ImageStatus::InvalidParameter);
+    return 0;
+  }
+  return native->width;
+}
+
+std::uint32_t PixelImage::Height() {
+  if (native == nullptr) {
+    Fail(*this, ImageStatus::InvalidParameter);
+    return 0;
+  }
+  return native->height;
+}
+
+bool PixelImage::RawFormat(Guid& format) {
+  if (native == nullptr) return Fail(*this, ImageStatus::InvalidParameter);
+  if (!native->hasRawFormat) {
+    // A blank bitmap has the memory-bitmap format, neither BMP nor GIF.
+    format = Guid{0xb96b3caa, 0x0728, 0x11d3, {0x9d, 0x7b, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    return true;
+  }
+  format = native->rawFormat;
+  return true;
+}
+
+bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
+  if (native == nullptr || !InBounds(*native, x, y)) {
+    return Fail(*this, ImageStatus::InvalidParameter);
+  }
+  const std::uint32_t value = native->argb[std::size_t(y) * native->width + std::uint32_t(x)];
+  argb = native->format == PixelFormat24bppRGB ? (value | 0xFF000000u) : value;
+  return true;
+}
+
+bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
+  if (native == nullptr || !InBounds(*native, x, y)) {
+    return Fail(*this, ImageStatus::InvalidParameter);
+  }
+  native->argb[std::size_t(y) * native->width + std::uint32_t(x)] = argb;
+  return true;
+}
+
+bool PixelImage::Save(const std::string& path, const Guid& encoder) {
+  if (native == nullptr) return Fail(*this, ImageStatus::InvalidParameter);
+  if (!(encoder == kBmpEncoderClsid)) return Fail(*this, ImageStatus::UnknownImageFormat);
+  std::vector<std::uint8_t> bytes;
+  const int bitsPerPixel = native->format == PixelFormat32bppARGB ? 32 : 24;
+  if (!EncodeBmp(native->width, native->height, bitsPerPixel, native->argb, bytes)) {
+    return Fail(*this, ImageStatus::OutOfMemory);
+  }
+  if (!WriteFileAtomically(path, bytes)) return Fail(*this, ImageStatus::Win32Error);
+  return true;
+}
+
+void ReleasePixelImage(PixelImage* image) {
+  if (image == nullptr) return;
+  delete image->native;
+  delete image;
+}
+
+}  // namespace tessarel

@@ -1,0 +1,64 @@
+#include "imaging/source_image.h"
+
+#include "imaging/file_io.h"
+#include "imaging/path_names.h"
+
+namespace tessarel {
+namespace {
+
+constexpr std::uint32_t kOpaqueWhite = 0xFFFFFFFFu;
+constexpr std::uint32_t kTransparentBlack = 0xFF000000u;
+
+PixelImagePtr BlankMaskFor(PixelImage& picture) {
+  const std::uint32_t width = picture.Width();
+  const std::uint32_t height = picture.Height();
+  return CreateBlankImage(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
+                          PixelFormat32bppARGB);
+}
+
+PixelImagePtr AllOpaqueMask(PixelImage& picture) {
+  PixelImagePtr mask = BlankMaskFor(picture);
+  if (!mask) return mask;
+  const auto width = static_cast<std::int32_t>(picture.Width());
+  const auto height = static_cast<std::int32_t>(picture.Height());
+  for (std::int32_t y = 0; y < height; ++y) {
+    for (std::int32_t x = 0; x < width; ++x) mask->SetPixel(x, y, kOpaqueWhite);
+  }
+  return mask;
+}
+
+PixelImagePtr MaskFromAlpha(PixelImage& picture) {
+  PixelImagePtr mask = BlankMaskFor(picture);
+  if (!mask) return mask;
+  const auto width = static_cast<std::int32_t>(picture.Width());
+  const auto height = static_cast<std::int32_t>(picture.Height());
+  std::uint32_t last = kTransparentBlack;
+  for (std::int32_t y = 0; y < height; ++y) {
+    for (std::int32_t x = 0; x < width; ++x) {
+      std::uint32_t value;
+      if (picture.GetPixel(x, y, value)) last = value;
+      mask->SetPixel(x, y, (last >> 24) == 0xFF ? kOpaqueWhite : kTransparentBlack);
+    }
+  }
+  return mask;
+}
+
+}  // namespace
+
+bool LoadSourceImage(const std::string& path, PixelImagePtr& picture, PixelImagePtr& mask) {
+  const std::string maskName = CompanionMaskName(path);
+  if (!PathExists(path)) return false;
+  picture = LoadImageFromFile(path);
+  if (!picture) return false;
+
+  Guid format;
+  if (!picture->RawFormat(format)) return true;  // did not decode: no mask
+  if (format == ImageFormatBMP) {
+    mask = PathExists(maskName) ? LoadImageFromFile(maskName) : AllOpaqueMask(*picture);
+  } else if (format == ImageFormatGIF) {
+    mask = MaskFromAlpha(*picture);
+  }
+  return true;
+}
+
+}  // namespace tessarel

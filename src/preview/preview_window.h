@@ -1,0 +1,15 @@
+// The platform's preview window.
+#pragma once
+
+#include "imaging/pixel_image.h"
+
+namespace tessarel {
+
+inline constexpr const char* kPreviewTitle = "Tessarel - Preview";
+inline constexpr int kPreviewWindowSize = 150;
+
+// Opens the window and runs its event loop until it is closed. False, at once,
+// when no window can be created (no display included).
+bool RunPreviewWindow(PixelImage& picture, PixelImage& mask);
+
+}  // namespace tessarel

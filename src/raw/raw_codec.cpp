@@ -1,0 +1,78 @@
+#include "raw/raw_codec.h"
+
+#include <cstdint>
+#include <limits>
+#include <new>
+
+namespace tessarel {
+
+bool RawLayout(std::int64_t width, std::int64_t height, RawSizes& sizes) {
+  if (width < 0 || height < 0) return false;
+  // The unpacked arrays need 4 bytes a pixel, the most any caller allocates
+  // per pixel, so that bound keeps every derived size representable.
+  constexpr std::uint64_t kMaxPixels = std::numeric_limits<std::size_t>::max() / 8;
+  const auto w = static_cast<std::uint64_t>(width);
+  const auto h = static_cast<std::uint64_t>(height);
+  if (w != 0 && h > kMaxPixels / w) return false;
+  const std::uint64_t n = w * h;
+  sizes.pixels = static_cast<std::size_t>(n);
+  sizes.colourBytes = static_cast<std::size_t>(2 * n);
+  sizes.maskBytes = static_cast<std::size_t>(n / 8 + (n % 8 != 0 ? 1 : 0));
+  const std::size_t planes = sizes.colourBytes + sizes.maskBytes;
+  sizes.fileBytes = planes + (planes % 2);
+  return true;
+}
+
+bool UnpackRaw(std::span<const std::uint8_t> bytes, std::int32_t width, std::int32_t height,
+               std::vector<RawPixel>& colour, std::vector<RawPixel>& mask) {
+  RawSizes sizes;
+  if (!RawLayout(width, height, sizes)) return false;
+  if (bytes.size() < sizes.colourBytes + sizes.maskBytes) return false;
+  try {
+    colour.resize(sizes.pixels);
+    mask.resize(sizes.pixels);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (std::size_t i = 0; i < sizes.pixels; ++i) {
+    const std::uint32_t b0 = bytes[2 * i];
+    const std::uint32_t b1 = bytes[2 * i + 1];
+    const std::uint32_t v = (b0 << 8) | b1;
+    const std::uint32_t red = ((v >> 11) << 3) & 0xFF;
+    const std::uint32_t green = ((v >> 5) << 2) & 0xFF;
+    const std::uint32_t blue = (b1 << 3) & 0xFF;
+    colour[i] = red | (green << 8) | (blue << 16);
+  }
+  const std::uint8_t* plane = bytes.data() + sizes.colourBytes;
+  for (std::size_t i = 0; i < sizes.pixels; ++i) {
+    const bool transparent = (plane[i / 8] & (0x80u >> (i % 8))) != 0;
+    mask[i] = transparent ? 0 : 0x00FFFFFF;
+  }
+  return true;
+}
+
+bool PackRaw(std::span<const RawPixel> colour, std::span<const RawPixel> mask, std::int32_t width,
+             std::int32_t height, std::vector<std::uint8_t>& bytes) {
+  RawSizes sizes;
+  if (!RawLayout(width, height, sizes)) return false;
+  if (colour.size() < sizes.pixels || mask.size() < sizes.pixels) return false;
+  try {
+    bytes.assign(sizes.fileBytes, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (std::size_t i = 0; i < sizes.pixels; ++i) {
+    const std::uint32_t red = colour[i] & 0xFF;
+    const std::uint32_t green = (colour[i] >> 8) & 0xFF;
+    const std::uint32_t blue = (colour[i] >> 16) & 0xFF;
+    bytes[2 * i] = static_cast<std::uint8_t>((red & 0xF8) | (green >> 5));
+    bytes[2 * i + 1] = static_cast<std::uint8_t>((((green & 0xFC) << 3) & 0xFF) | (blue >> 3));
+  }
+  std::uint8_t* plane = bytes.data() + sizes.colourBytes;
+  for (std::size_t i = 0; i < sizes.pixels; ++i) {
+    if (mask[i] == 0) plane[i / 8] |= static_cast<std::uint8_t>(0x80u >> (i % 8));
+  }
+  return true;
+}
+
+}  // namespace tessarel

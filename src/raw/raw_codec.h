@@ -1,0 +1,44 @@
+// The headerless RAW picture layout, for W x H pixels (n = W * H):
+//
+//   offset 0            2n bytes       colour plane, one big-endian RGB 5-6-5 word
+//                                      per pixel:  RRRRRGGG GGGBBBBB
+//   offset 2n           ceil(n/8)      transparency plane, one bit per pixel, the
+//                                      first pixel in bit 0x80; 1 = transparent
+//   offset 2n+ceil(n/8) 0 or 1 byte    a zero byte when the two planes add up to
+//                                      an odd number of bytes
+//
+// Pixels run row-major from the top-left corner in both planes, with no row
+// padding; the transparency plane runs on across rows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace tessarel {
+
+// Unpacked colour: 0x00BBGGRR (bytes R, G, B, 0 in memory). Unpacked mask:
+// 0 = transparent, anything else opaque (UnpackRaw writes 0x00FFFFFF).
+using RawPixel = std::uint32_t;
+
+struct RawSizes {
+  std::size_t pixels = 0;
+  std::size_t colourBytes = 0;
+  std::size_t maskBytes = 0;
+  std::size_t fileBytes = 0;  // both planes, plus the parity byte when their sum is odd
+};
+
+// False for a negative dimension or sizes that do not fit in memory arithmetic.
+bool RawLayout(std::int64_t width, std::int64_t height, RawSizes& sizes);
+
+// False when the sizes are refused or bytes holds less than both planes;
+// bytes past the planes are ignored.
+bool UnpackRaw(std::span<const std::uint8_t> bytes, std::int32_t width, std::int32_t height,
+               std::vector<RawPixel>& colour, std::vector<RawPixel>& mask);
+
+// False when the sizes are refused or an array holds fewer than W * H words.
+bool PackRaw(std::span<const RawPixel> colour, std::span<const RawPixel> mask, std::int32_t width,
+             std::int32_t height, std::vector<std::uint8_t>& bytes);
+
+}  // namespace tessarel

@@ -1,0 +1,45 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "test_support/test_support.h"
+
+namespace tessarel::testing {
+
+ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir) {
+  ToolResult result;
+  int fds[2];
+  if (pipe(fds) != 0) return result;
+  std::vector<std::string> argvStrings{TESSAREL_EXE};
+  argvStrings.insert(argvStrings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& s : argvStrings) argv.push_back(s.data());
+  argv.push_back(nullptr);
+
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], STDOUT_FILENO);
+    close(fds[0]);
+    close(fds[1]);
+    if (chdir(workDir.c_str()) != 0) _exit(127);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = read(fds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    result.output.append(buffer, std::size_t(n));
+  }
+  close(fds[0]);
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+    result.exitCode = WEXITSTATUS(status);
+  }
+  return result;
+}
+
+}  // namespace tessarel::testing

@@ -1,0 +1,44 @@
+// Helpers shared by the test files: temporary directories, whole files, and
+// running the built Tessarel the way a user would.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tessarel::testing {
+
+// A fresh directory, removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+bool FileExists(const std::string& path);
+
+// Test pictures made by other programs; empty when the folder is absent.
+std::string TestDataDir();
+
+struct ToolResult {
+  int exitCode = -1;
+  std::string output;  // standard output, line ends normalised to "\n"
+};
+
+// Runs the built Tessarel with args in workDir and waits for it.
+ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir);
+
+// The platform's directory separator as the tool prints it in paths.
+char Sep();
+
+}  // namespace tessarel::testing
