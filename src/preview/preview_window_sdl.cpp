@@ -1,7 +1,158 @@
+#include <SDL.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "preview/preview.h"
 #include "preview/preview_window.h"
 
 namespace tessarel {
+namespace {
 
-bool RunPreviewWindow(PixelImage&, PixelImage&) { return false; }
+// COLOR_BTNFACE of the classic Windows scheme: the preview keeps the grey it
+// has always had there, so the RAW's own colours read the same on both systems.
+constexpr std::uint8_t kButtonFace = 240;
+
+// Without a display SDL falls back to its offscreen driver, whose windows are
+// never seen: the event loop would wait forever for a close that cannot come.
+bool IsOnScreenDriver(const char* name) {
+  return name != nullptr && (std::strcmp(name, "x11") == 0 || std::strcmp(name, "wayland") == 0);
+}
+
+// Probing Wayland with no compositor makes libwayland print an error on
+// stderr; a preview that cannot open must stay silent, and every Wayland
+// session names its socket in WAYLAND_DISPLAY.
+const char* OnScreenDrivers() {
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return wayland != nullptr && *wayland != '\0' ? "x11,wayland" : "x11";
+}
+
+// SDL_Quit also runs after a failed SDL_Init: it frees the hints and the error
+// text SDL has already allocated, and restores the SIGINT/SIGTERM handlers.
+struct SdlSession {
+  SdlSession() = default;
+  SdlSession(const SdlSession&) = delete;
+  SdlSession& operator=(const SdlSession&) = delete;
+  ~SdlSession() { SDL_Quit(); }
+};
+
+struct SdlRelease {
+  void operator()(SDL_Window* window) const noexcept { SDL_DestroyWindow(window); }
+  void operator()(SDL_Renderer* renderer) const noexcept { SDL_DestroyRenderer(renderer); }
+  void operator()(SDL_Texture* texture) const noexcept { SDL_DestroyTexture(texture); }
+};
+using WindowPtr = std::unique_ptr<SDL_Window, SdlRelease>;
+using RendererPtr = std::unique_ptr<SDL_Renderer, SdlRelease>;
+using TexturePtr = std::unique_ptr<SDL_Texture, SdlRelease>;
+
+// The images are opaque RGB; their alpha byte is dropped so that the texture
+// format's unused byte never takes part in blending.
+TexturePtr MakeTexture(SDL_Renderer* renderer, PixelImage& image, int width, int height) {
+  TexturePtr texture(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,
+                                       SDL_TEXTUREACCESS_STREAMING, width, height));
+  if (!texture) return nullptr;
+  void* pixels = nullptr;
+  int pitch = 0;
+  if (SDL_LockTexture(texture.get(), nullptr, &pixels, &pitch) != 0) return nullptr;
+  for (int y = 0; y < height; ++y) {
+    auto* row = static_cast<std::uint8_t*>(pixels) + static_cast<std::ptrdiff_t>(y) * pitch;
+    for (int x = 0; x < width; ++x) {
+      std::uint32_t argb = 0;
+      image.GetPixel(x, y, argb);
+      const std::uint32_t rgb = argb & 0x00FFFFFFu;
+      std::memcpy(row + static_cast<std::ptrdiff_t>(x) * 4, &rgb, sizeof rgb);
+    }
+  }
+  SDL_UnlockTexture(texture.get());
+  return texture;
+}
+
+struct Scene {
+  SDL_Renderer* renderer;
+  SDL_Texture* picture;
+  SDL_Texture* mask;
+  int width;
+  int height;
+};
+
+void Paint(const Scene& scene) {
+  int clientWidth = 0;
+  int clientHeight = 0;
+  if (SDL_GetRendererOutputSize(scene.renderer, &clientWidth, &clientHeight) != 0) return;
+  const PreviewLayout layout =
+      ComputePreviewLayout(clientWidth, clientHeight, scene.width, scene.height);
+  SDL_SetRenderDrawColor(scene.renderer, kButtonFace, kButtonFace, kButtonFace, 255);
+  SDL_RenderClear(scene.renderer);
+  const SDL_Rect pictureRect{layout.pictureX, layout.pictureY, scene.width, scene.height};
+  const SDL_Rect maskRect{layout.maskX, layout.maskY, scene.width, scene.height};
+  SDL_RenderCopy(scene.renderer, scene.picture, nullptr, &pictureRect);
+  SDL_RenderCopy(scene.renderer, scene.mask, nullptr, &maskRect);
+  SDL_RenderPresent(scene.renderer);
+}
+
+}  // namespace
+
+bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
+  const std::uint32_t width = picture.Width();
+  const std::uint32_t height = picture.Height();
+  if (width == 0 || height == 0 || width > INT_MAX || height > INT_MAX) return false;
+  if (mask.Width() != width || mask.Height() != height) return false;
+
+  SdlSession session;
+  // A normal-priority hint yields to a user's SDL_VIDEODRIVER; the driver
+  // check below still refuses anything that is not a real display.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, OnScreenDrivers());
+  // A still picture has no reason to keep the screen saver away or to make a
+  // compositor unredirect the desktop, as SDL does for games by default.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+  if (!IsOnScreenDriver(SDL_GetCurrentVideoDriver())) return false;
+
+  // SDL sizes and places the client area: the frame belongs to the window
+  // manager, which reports it only after mapping (X11) or never (Wayland's
+  // client-side decorations). So 150 x 150 is the client area, and the layout
+  // below reads the real one in any case.
+  int left = SDL_WINDOWPOS_CENTERED;
+  int top = SDL_WINDOWPOS_CENTERED;
+  SDL_Rect desktop;
+  if (SDL_GetDisplayBounds(0, &desktop) == 0) {
+    left = desktop.x + desktop.w / 2 - kPreviewWindowSize;
+    top = desktop.y + desktop.h / 2 - kPreviewWindowSize;
+  }
+  // Hidden until painted, so that a failure below never flashes an empty window.
+  const WindowPtr window(SDL_CreateWindow(kPreviewTitle, left, top, kPreviewWindowSize,
+                                          kPreviewWindowSize, SDL_WINDOW_HIDDEN));
+  if (!window) return false;
+  // The software renderer copies 1:1 exactly, has no texture size limit and
+  // loads no GL driver; anything else is only a fallback.
+  RendererPtr renderer(SDL_CreateRenderer(window.get(), -1, SDL_RENDERER_SOFTWARE));
+  if (!renderer) renderer.reset(SDL_CreateRenderer(window.get(), -1, 0));
+  if (!renderer) return false;
+
+  const int w = static_cast<int>(width);
+  const int h = static_cast<int>(height);
+  const TexturePtr pictureTexture = MakeTexture(renderer.get(), picture, w, h);
+  const TexturePtr maskTexture = MakeTexture(renderer.get(), mask, w, h);
+  if (!pictureTexture || !maskTexture) return false;
+
+  const Scene scene{renderer.get(), pictureTexture.get(), maskTexture.get(), w, h};
+  Paint(scene);
+  SDL_ShowWindow(window.get());
+
+  // SDL turns SIGINT and SIGTERM into SDL_QUIT, so a terminal's Ctrl+C or a
+  // kill ends the preview through the same door as the close box.
+  SDL_Event event;
+  while (SDL_WaitEvent(&event) != 0) {
+    if (event.type == SDL_QUIT) break;
+    if (event.type != SDL_WINDOWEVENT) continue;
+    if (event.window.event == SDL_WINDOWEVENT_CLOSE) break;
+    Paint(scene);
+  }
+  return true;
+}
 
 }  // namespace tessarel

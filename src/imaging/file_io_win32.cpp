@@ -1,0 +1,112 @@
+// Whole-file access over Win32: paths go to the ANSI functions unchanged, so
+// '\' and '/' both separate and drive letters work as the user typed them.
+#include "imaging/file_io.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <new>
+
+#include "imaging/file_io_win32.h"
+
+namespace tessarel {
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The directory a temporary must be created in for the final rename to stay on
+// one volume: the target's own, "." standing for the current one.
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t end = path.find_last_of("\\/:");
+  if (end == std::string::npos) return ".";
+  std::string dir = path.substr(0, end + 1);
+  // "c:" alone would make GetTempFileNameA use the root of c:, not its current directory.
+  if (dir.back() == ':') dir += '.';
+  return dir;
+}
+
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  // No access rights and backup semantics: directories and files open alike,
+  // even ones another process holds without sharing.
+  const HANDLE file = CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool ok = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  return ok;
+}
+
+bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+      return false;
+    }
+    done += written;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReplaceFileAtomically(const std::string& path,
+                           const std::function<bool(const std::string& temporary)>& write) {
+  char temporary[MAX_PATH];
+  if (GetTempFileNameA(DirectoryOf(path).c_str(), "tsl", 0, temporary) == 0) return false;
+  const bool ok = write(temporary) &&
+                  MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  if (!ok) DeleteFileA(temporary);
+  return ok;
+}
+
+char PlatformSeparator() { return '\\'; }
+
+std::string NativePath(const std::string& path) { return path; }
+
+bool PathExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  // Devices ("CON", "NUL") and pipes are not disk files and would block or
+  // never end; a single read of a file's whole size cannot be larger than 4 GB.
+  bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && info.nFileSizeHigh == 0;
+  DWORD got = 0;
+  try {
+    if (ok) bytes.resize(info.nFileSizeLow);
+    ok = ok && (bytes.empty() ||
+                ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr));
+    bytes.resize(got);
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  CloseHandle(file);
+  if (!ok) bytes.clear();
+  return ok;
+}
+
+bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+  return ReplaceFileAtomically(path, [bytes](const std::string& temporary) {
+    const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool written = WriteAll(file, bytes);
+    return (CloseHandle(file) != 0) && written;
+  });
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+  if (!FileIdentity(a, ia) || !FileIdentity(b, ib)) return false;
+  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+}  // namespace tessarel

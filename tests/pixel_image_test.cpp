@@ -1,0 +1,138 @@
+#include "imaging/pixel_image.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "imaging/bmp_export.h"
+#include "test_support/test_support.h"
+
+namespace tessarel {
+namespace {
+
+Guid BmpEncoder() {
+  Guid clsid;
+  EXPECT_TRUE(FindEncoderClsid("image/bmp", clsid));
+  return clsid;
+}
+
+// Every operation on an object without a native image fails, changes nothing
+// and leaves a failure status behind.
+void ExpectInert(PixelImage& image, const std::string& saveTo) {
+  EXPECT_EQ(image.native, nullptr);
+  EXPECT_NE(image.lastStatus, ImageStatus::Ok);
+  EXPECT_EQ(image.Width(), 0u);
+  EXPECT_EQ(image.Height(), 0u);
+  Guid format;
+  EXPECT_FALSE(image.RawFormat(format));
+  std::uint32_t argb = 0x12345678;
+  EXPECT_FALSE(image.GetPixel(0, 0, argb));
+  EXPECT_EQ(argb, 0x12345678u);
+  EXPECT_FALSE(image.SetPixel(0, 0, 0xFFFFFFFF));
+  EXPECT_FALSE(image.Save(saveTo, BmpEncoder()));
+  EXPECT_FALSE(testing::FileExists(saveTo));
+  EXPECT_NE(image.lastStatus, ImageStatus::Ok);
+}
+
+TEST(PixelImage, ObjectsWithoutNativeImageAreInert) {
+  testing::TempDir dir;
+  testing::WriteBytes(dir / "notes.txt", {'h', 'e', 'l', 'l', 'o'});
+  testing::WriteBytes(dir / "fake.png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0});
+  struct Case {
+    const char* what;
+    PixelImagePtr image;
+  };
+  Case cases[] = {
+      {"zero width", CreateBlankImage(0, 5, PixelFormat24bppRGB)},
+      {"zero height", CreateBlankImage(5, 0, PixelFormat32bppARGB)},
+      {"negative size", CreateBlankImage(-4, 4, PixelFormat24bppRGB)},
+      {"missing file", LoadImageFromFile(dir / "missing.bmp")},
+      {"directory", LoadImageFromFile(dir.path().string())},
+      {"text file", LoadImageFromFile(dir / "notes.txt")},
+      {"png", LoadImageFromFile(dir / "fake.png")},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(c.image);
+    ExpectInert(*c.image, dir / "out.bmp");
+  }
+}
+
+TEST(PixelImage, PixelsOutsideTheImageFail) {
+  PixelImagePtr image = CreateBlankImage(3, 2, PixelFormat24bppRGB);
+  ASSERT_TRUE(image && image->native);
+  EXPECT_EQ(image->lastStatus, ImageStatus::Ok);
+  const int outside[][2] = {{-1, 0}, {0, -1}, {3, 0}, {0, 2}, {3, 2}, {INT32_MIN, INT32_MAX}};
+  for (const auto& xy : outside) {
+    std::uint32_t argb = 7;
+    EXPECT_FALSE(image->GetPixel(xy[0], xy[1], argb));
+    EXPECT_EQ(argb, 7u);
+    EXPECT_FALSE(image->SetPixel(xy[0], xy[1], 0));
+  }
+  EXPECT_NE(image->lastStatus, ImageStatus::Ok);
+  // The object stays usable after failed calls.
+  EXPECT_TRUE(image->SetPixel(2, 1, 0xFF102030));
+  std::uint32_t argb = 0;
+  EXPECT_TRUE(image->GetPixel(2, 1, argb));
+  EXPECT_EQ(argb, 0xFF102030u);
+}
+
+TEST(PixelImage, BlankImagesStartAsZeroBits) {
+  struct Case {
+    PixelFormat format;
+    std::uint32_t want;
+  };
+  for (const Case& c : {Case{PixelFormat24bppRGB, 0xFF000000u}, Case{PixelFormat32bppARGB, 0u}}) {
+    PixelImagePtr image = CreateBlankImage(2, 2, c.format);
+    std::uint32_t argb = 1;
+    ASSERT_TRUE(image->GetPixel(1, 1, argb));
+    EXPECT_EQ(argb, c.want);
+  }
+}
+
+TEST(PixelImage, BmpSaveAndLoadKeepsEveryPixel) {
+  testing::TempDir dir;
+  for (int width : {1, 2, 3, 4, 5, 17}) {
+    SCOPED_TRACE(width);
+    const int height = 3;
+    PixelImagePtr image = CreateBlankImage(width, height, PixelFormat24bppRGB);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        image->SetPixel(x, y, 0xFF000000u | std::uint32_t(x * 40 + y) << 16 |
+                                  std::uint32_t(y * 90) << 8 | std::uint32_t(255 - x));
+      }
+    }
+    const std::string path = dir / ("w" + std::to_string(width) + ".bmp");
+    ASSERT_TRUE(image->Save(path, BmpEncoder()));
+    PixelImagePtr back = LoadImageFromFile(path);
+    Guid format;
+    ASSERT_TRUE(back->RawFormat(format));
+    EXPECT_EQ(format, ImageFormatBMP);
+    ASSERT_EQ(back->Width(), std::uint32_t(width));
+    ASSERT_EQ(back->Height(), std::uint32_t(height));
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        std::uint32_t a = 0, b = 0;
+        image->GetPixel(x, y, a);
+        back->GetPixel(x, y, b);
+        EXPECT_EQ(a, b) << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(PixelImage, FailedSaveLeavesTheOldFileAndNoLitter) {
+  testing::TempDir dir;
+  PixelImagePtr image = CreateBlankImage(2, 2, PixelFormat24bppRGB);
+  // Saving onto a directory fails without touching it or leaving temporaries.
+  std::filesystem::create_directory(dir / "taken.bmp");
+  EXPECT_FALSE(image->Save(dir / "taken.bmp", BmpEncoder()));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "taken.bmp"));
+  EXPECT_FALSE(image->Save(dir / "no/such/dir/a.bmp", BmpEncoder()));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  Guid unknown{1, 2, 3, {4}};
+  EXPECT_FALSE(image->Save(dir / "a.bmp", unknown));
+}
+
+}  // namespace
+}  // namespace tessarel
