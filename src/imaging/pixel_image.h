@@ -67,7 +67,7 @@ class ImagingSession {
   ImagingSession& operator=(const ImagingSession&) = delete;
 
  private:
-  std::uintptr_t token_ = 0;
+  [[maybe_unused]] std::uintptr_t token_ = 0;
 };
 
 // The encoders the imaging layer offers, in its own order. False when the
