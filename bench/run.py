@@ -1,0 +1,126 @@
+#!/usr/bin/env python3
+"""Conversion speed and memory against the I/O floor of the same machine.
+
+Usage: bench/run.py path/to/Tessarel [--runs N] [--work DIR]
+
+Generates its inputs with a fixed seed, then times, for each scenario, the
+median wall time of N runs (process start included) and the peak resident
+memory (/usr/bin/time -v), and the same for the I/O floor: reading the same
+input bytes (cat) and creating and writing files of the same number and sizes
+as the outputs (cp -r of a directory shaped like the output).
+"""
+import argparse
+import os
+import random
+import shutil
+import statistics
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def raw_bytes(rng, w, h):
+    n = w * h
+    colour = rng.randbytes(2 * n)
+    mask = bytearray(rng.randbytes((n + 7) // 8))
+    if n % 8:
+        mask[-1] &= (0xFF << (8 - n % 8)) & 0xFF  # bits past the last pixel are 0
+    data = colour + bytes(mask)
+    return data + (b"\0" if len(data) % 2 else b"")
+
+
+def timed(cmd, cwd):
+    """Wall seconds and peak RSS (KiB) of one run of cmd."""
+    start = time.perf_counter()
+    proc = subprocess.run(["/usr/bin/time", "-v"] + cmd, cwd=cwd, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.PIPE, text=True)
+    wall = time.perf_counter() - start
+    if proc.returncode != 0:
+        sys.exit(f"failed: {' '.join(cmd)}\n{proc.stderr}")
+    rss = next(int(l.split()[-1]) for l in proc.stderr.splitlines() if "Maximum resident" in l)
+    return wall, rss
+
+
+def median_run(cmd, cwd, runs, clean):
+    walls, rss = [], 0
+    for _ in range(runs):
+        clean()
+        w, r = timed(cmd, cwd)
+        walls.append(w)
+        rss = max(rss, r)
+    return statistics.median(walls), rss
+
+
+def shape_of(directory):
+    """A directory with files of the same names and sizes as directory's."""
+    shaped = directory + ".shape"
+    shutil.rmtree(shaped, ignore_errors=True)
+    os.mkdir(shaped)
+    for name in os.listdir(directory):
+        size = os.path.getsize(os.path.join(directory, name))
+        with open(os.path.join(shaped, name), "wb") as f:
+            f.write(b"\0" * size)
+    return shaped
+
+
+def scenario(label, tool, work, args, in_files, out_dir, runs, pixels=None):
+    def clean():
+        shutil.rmtree(os.path.join(work, out_dir), ignore_errors=True)
+
+    wall, rss = median_run([tool] + args, work, runs, clean)
+    shaped = shape_of(os.path.join(work, out_dir))
+
+    def clean_floor():
+        shutil.rmtree(os.path.join(work, "floor"), ignore_errors=True)
+
+    floor_cmd = ["sh", "-c", f"cat {' '.join(in_files)} > /dev/null && cp -r '{shaped}' floor"]
+    floor, floor_rss = median_run(floor_cmd, work, runs, clean_floor)
+    per_pixel = f"{rss * 1024 / pixels:.1f}" if pixels else "-"
+    print(f"| {label} | {wall * 1000:.1f} ms | {floor * 1000:.1f} ms | {wall / floor:.2f} | "
+          f"{rss / 1024:.1f} MiB | {per_pixel} |", flush=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("tool")
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--work", default=None)
+    opts = parser.parse_args()
+    tool = os.path.abspath(opts.tool)
+    work = opts.work or tempfile.mkdtemp(prefix="tessarel-bench-")
+    rng = random.Random(20261206)
+
+    os.makedirs(os.path.join(work, "small"), exist_ok=True)
+    small = []
+    for i in range(2000):
+        name = f"small/s{i:04d}(23x23).raw"
+        with open(os.path.join(work, name), "wb") as f:
+            f.write(raw_bytes(rng, 23, 23))
+        small.append(name)
+    os.makedirs(os.path.join(work, "big"), exist_ok=True)
+    with open(os.path.join(work, "big/big(4096x4096).raw"), "wb") as f:
+        f.write(raw_bytes(rng, 4096, 4096))
+
+    print(f"Work directory: {work}; {opts.runs} runs each, median wall time.\n")
+    print("| Conversion | Tessarel | I/O floor | Ratio | Peak RSS | Bytes/pixel |")
+    print("|---|---|---|---|---|---|")
+    scenario("2000 × 23×23 RAW → BMP pairs", tool, work, ["-c:BMP", "small/*.raw", "small-bmp"],
+             ["small/*.raw"], "small-bmp", opts.runs)
+    shutil.rmtree(os.path.join(work, "small-bmp"), ignore_errors=True)
+    subprocess.run([tool, "-c:BMP", "small/*.raw", "small-bmp"], cwd=work, stdout=subprocess.DEVNULL)
+    scenario("2000 × 23×23 BMP pairs → RAW", tool, work, ["-c:RAW", "small-bmp/*.bmp", "small-raw"],
+             ["small-bmp/*.bmp"], "small-raw", opts.runs)
+    scenario("4096×4096 RAW → BMP pair", tool, work, ["-c:BMP", "big/*.raw", "big-bmp"],
+             ["big/*.raw"], "big-bmp", opts.runs, pixels=4096 * 4096)
+    shutil.rmtree(os.path.join(work, "big-bmp"), ignore_errors=True)
+    subprocess.run([tool, "-c:BMP", "big/*.raw", "big-bmp"], cwd=work, stdout=subprocess.DEVNULL)
+    scenario("4096×4096 BMP pair → RAW", tool, work, ["-c:RAW", "big-bmp/*.bmp", "big-raw"],
+             ["big-bmp/*.bmp"], "big-raw", opts.runs, pixels=4096 * 4096)
+    if opts.work is None:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
