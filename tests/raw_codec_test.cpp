@@ -102,5 +102,20 @@ TEST(RawCodec, ShortBuffersAreRefusedAndTrailingBytesIgnored) {
   EXPECT_FALSE(PackRaw(std::vector<RawPixel>(3), std::vector<RawPixel>(4), 2, 2, bytes));
 }
 
+TEST(RawCodec, RangesOutsideThePictureAreRefused) {
+  RawSizes sizes;
+  ASSERT_TRUE(RawLayout(3, 3, sizes));
+  std::vector<std::uint8_t> bytes(sizes.fileBytes, 0);
+  std::vector<RawPixel> row(3), shortRow(2);
+  EXPECT_TRUE(UnpackRawPixels(bytes, sizes, 6, row, row));
+  EXPECT_FALSE(UnpackRawPixels(bytes, sizes, 7, row, row));
+  EXPECT_FALSE(UnpackRawPixels(bytes, sizes, SIZE_MAX, row, row));
+  EXPECT_FALSE(UnpackRawPixels(bytes, sizes, 0, row, shortRow));
+  EXPECT_TRUE(PackRawPixels(row, row, sizes, 6, bytes));
+  EXPECT_FALSE(PackRawPixels(row, row, sizes, 7, bytes));
+  bytes.pop_back();
+  EXPECT_FALSE(PackRawPixels(row, row, sizes, 0, bytes));
+}
+
 }  // namespace
 }  // namespace tessarel

@@ -5,6 +5,13 @@
 #include <new>
 
 namespace tessarel {
+namespace {
+
+bool RangeFits(const RawSizes& sizes, std::size_t first, std::size_t count) {
+  return first <= sizes.pixels && count <= sizes.pixels - first;
+}
+
+}  // namespace
 
 bool RawLayout(std::int64_t width, std::int64_t height, RawSizes& sizes) {
   if (width < 0 || height < 0) return false;
@@ -23,6 +30,50 @@ bool RawLayout(std::int64_t width, std::int64_t height, RawSizes& sizes) {
   return true;
 }
 
+bool UnpackRawPixels(std::span<const std::uint8_t> bytes, const RawSizes& sizes,
+                     std::size_t first, std::span<RawPixel> colour, std::span<RawPixel> mask) {
+  const std::size_t count = colour.size();
+  if (mask.size() != count || !RangeFits(sizes, first, count)) return false;
+  if (bytes.size() < sizes.colourBytes + sizes.maskBytes) return false;
+  const std::uint8_t* words = bytes.data() + 2 * first;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t b0 = words[2 * i];
+    const std::uint32_t b1 = words[2 * i + 1];
+    const std::uint32_t v = (b0 << 8) | b1;
+    const std::uint32_t red = ((v >> 11) << 3) & 0xFF;
+    const std::uint32_t green = ((v >> 5) << 2) & 0xFF;
+    const std::uint32_t blue = (b1 << 3) & 0xFF;
+    colour[i] = red | (green << 8) | (blue << 16);
+  }
+  const std::uint8_t* plane = bytes.data() + sizes.colourBytes;
+  for (std::size_t i = first; i < first + count; ++i) {
+    const bool transparent = (plane[i / 8] & (0x80u >> (i % 8))) != 0;
+    mask[i - first] = transparent ? 0 : 0x00FFFFFF;
+  }
+  return true;
+}
+
+bool PackRawPixels(std::span<const RawPixel> colour, std::span<const RawPixel> mask,
+                   const RawSizes& sizes, std::size_t first, std::span<std::uint8_t> bytes) {
+  const std::size_t count = colour.size();
+  if (mask.size() != count || !RangeFits(sizes, first, count)) return false;
+  if (bytes.size() != sizes.fileBytes) return false;
+  std::uint8_t* words = bytes.data() + 2 * first;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t red = colour[i] & 0xFF;
+    const std::uint32_t green = (colour[i] >> 8) & 0xFF;
+    const std::uint32_t blue = (colour[i] >> 16) & 0xFF;
+    words[2 * i] = static_cast<std::uint8_t>((red & 0xF8) | (green >> 5));
+    words[2 * i + 1] = static_cast<std::uint8_t>((((green & 0xFC) << 3) & 0xFF) | (blue >> 3));
+  }
+  std::uint8_t* plane = bytes.data() + sizes.colourBytes;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t p = first + i;
+    if (mask[i] == 0) plane[p / 8] |= static_cast<std::uint8_t>(0x80u >> (p % 8));
+  }
+  return true;
+}
+
 bool UnpackRaw(std::span<const std::uint8_t> bytes, std::int32_t width, std::int32_t height,
                std::vector<RawPixel>& colour, std::vector<RawPixel>& mask) {
   RawSizes sizes;
@@ -34,21 +85,7 @@ bool UnpackRaw(std::span<const std::uint8_t> bytes, std::int32_t width, std::int
   } catch (const std::bad_alloc&) {
     return false;
   }
-  for (std::size_t i = 0; i < sizes.pixels; ++i) {
-    const std::uint32_t b0 = bytes[2 * i];
-    const std::uint32_t b1 = bytes[2 * i + 1];
-    const std::uint32_t v = (b0 << 8) | b1;
-    const std::uint32_t red = ((v >> 11) << 3) & 0xFF;
-    const std::uint32_t green = ((v >> 5) << 2) & 0xFF;
-    const std::uint32_t blue = (b1 << 3) & 0xFF;
-    colour[i] = red | (green << 8) | (blue << 16);
-  }
-  const std::uint8_t* plane = bytes.data() + sizes.colourBytes;
-  for (std::size_t i = 0; i < sizes.pixels; ++i) {
-    const bool transparent = (plane[i / 8] & (0x80u >> (i % 8))) != 0;
-    mask[i] = transparent ? 0 : 0x00FFFFFF;
-  }
-  return true;
+  return UnpackRawPixels(bytes, sizes, 0, colour, mask);
 }
 
 bool PackRaw(std::span<const RawPixel> colour, std::span<const RawPixel> mask, std::int32_t width,
@@ -61,18 +98,7 @@ bool PackRaw(std::span<const RawPixel> colour, std::span<const RawPixel> mask, s
   } catch (const std::bad_alloc&) {
     return false;
   }
-  for (std::size_t i = 0; i < sizes.pixels; ++i) {
-    const std::uint32_t red = colour[i] & 0xFF;
-    const std::uint32_t green = (colour[i] >> 8) & 0xFF;
-    const std::uint32_t blue = (colour[i] >> 16) & 0xFF;
-    bytes[2 * i] = static_cast<std::uint8_t>((red & 0xF8) | (green >> 5));
-    bytes[2 * i + 1] = static_cast<std::uint8_t>((((green & 0xFC) << 3) & 0xFF) | (blue >> 3));
-  }
-  std::uint8_t* plane = bytes.data() + sizes.colourBytes;
-  for (std::size_t i = 0; i < sizes.pixels; ++i) {
-    if (mask[i] == 0) plane[i / 8] |= static_cast<std::uint8_t>(0x80u >> (i % 8));
-  }
-  return true;
+  return PackRawPixels(colour.first(sizes.pixels), mask.first(sizes.pixels), sizes, 0, bytes);
 }
 
 }  // namespace tessarel

@@ -41,4 +41,13 @@ bool UnpackRaw(std::span<const std::uint8_t> bytes, std::int32_t width, std::int
 bool PackRaw(std::span<const RawPixel> colour, std::span<const RawPixel> mask, std::int32_t width,
              std::int32_t height, std::vector<std::uint8_t>& bytes);
 
+// Range forms for callers that stream a picture row by row: pixels
+// [first, first + colour.size()) of the picture whose sizes are given. The
+// range and the buffer must lie within the sizes (false otherwise).
+bool UnpackRawPixels(std::span<const std::uint8_t> bytes, const RawSizes& sizes,
+                     std::size_t first, std::span<RawPixel> colour, std::span<RawPixel> mask);
+// bytes must be sizes.fileBytes long and zero where the range's mask bits go.
+bool PackRawPixels(std::span<const RawPixel> colour, std::span<const RawPixel> mask,
+                   const RawSizes& sizes, std::size_t first, std::span<std::uint8_t> bytes);
+
 }  // namespace tessarel

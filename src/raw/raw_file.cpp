@@ -42,13 +42,22 @@ bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImag
   mask = CreateBlankImage(size.width, size.height, PixelFormat24bppRGB);
   if (!picture || !mask) return false;
 
+  // One row at a time: whole-picture arrays would double the peak memory.
   std::vector<RawPixel> colour, transparency;
-  if (!UnpackRaw(bytes, size.width, size.height, colour, transparency)) return false;
-  std::size_t i = 0;
+  try {
+    colour.resize(std::size_t(size.width));
+    transparency.resize(std::size_t(size.width));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   for (std::int32_t y = 0; y < size.height; ++y) {
-    for (std::int32_t x = 0; x < size.width; ++x, ++i) {
-      picture->SetPixel(x, y, ToArgb(colour[i]));
-      mask->SetPixel(x, y, transparency[i] == 0 ? kOpaqueBlack : kOpaqueWhite);
+    if (!UnpackRawPixels(bytes, sizes, std::size_t(y) * std::size_t(size.width), colour,
+                         transparency)) {
+      return false;
+    }
+    for (std::int32_t x = 0; x < size.width; ++x) {
+      picture->SetPixel(x, y, ToArgb(colour[std::size_t(x)]));
+      mask->SetPixel(x, y, transparency[std::size_t(x)] == 0 ? kOpaqueBlack : kOpaqueWhite);
     }
   }
   return true;
@@ -77,25 +86,25 @@ bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* ma
   std::vector<RawPixel> colour, transparency;
   std::vector<std::uint8_t> bytes;
   try {
-    colour.resize(sizes.pixels);
-    transparency.resize(sizes.pixels);
+    colour.resize(width);
+    transparency.resize(width);
+    bytes.assign(sizes.fileBytes, 0);
   } catch (const std::bad_alloc&) {
     return false;
   }
   // A failed read repeats the last value read from the same image, so a mask
   // smaller than the picture extends its last pixel.
   std::uint32_t lastColour = kOpaqueBlack, lastMask = kOpaqueBlack;
-  std::size_t i = 0;
   for (std::int32_t y = 0; y < h; ++y) {
-    for (std::int32_t x = 0; x < w; ++x, ++i) {
+    for (std::int32_t x = 0; x < w; ++x) {
       std::uint32_t value;
       if (picture->GetPixel(x, y, value)) lastColour = value;
       if (mask->GetPixel(x, y, value)) lastMask = value;
-      colour[i] = ToRawPixel(lastColour);
-      transparency[i] = ToRawPixel(lastMask);
+      colour[std::size_t(x)] = ToRawPixel(lastColour);
+      transparency[std::size_t(x)] = ToRawPixel(lastMask);
     }
+    if (!PackRawPixels(colour, transparency, sizes, std::size_t(y) * width, bytes)) return false;
   }
-  if (!PackRaw(colour, transparency, w, h, bytes)) return false;
 
   const std::string name = RawOutputPath(outPath, w, h, sizeMask);
   if (!keepIntact.empty() && IsSameFile(name, keepIntact)) return false;
