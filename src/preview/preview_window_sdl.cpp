@@ -48,8 +48,9 @@ using WindowPtr = std::unique_ptr<SDL_Window, SdlRelease>;
 using RendererPtr = std::unique_ptr<SDL_Renderer, SdlRelease>;
 using TexturePtr = std::unique_ptr<SDL_Texture, SdlRelease>;
 
-// The images are opaque RGB; their alpha byte is dropped so that the texture
-// format's unused byte never takes part in blending.
+// Filled in place through a lock rather than from a staging buffer, so a large
+// picture is not held a third time. The texture format has no alpha channel,
+// which makes SDL copy it without blending; its unused byte is kept zero.
 TexturePtr MakeTexture(SDL_Renderer* renderer, PixelImage& image, int width, int height) {
   TexturePtr texture(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,
                                        SDL_TEXTUREACCESS_STREAMING, width, height));
@@ -127,8 +128,11 @@ bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   const WindowPtr window(SDL_CreateWindow(kPreviewTitle, left, top, kPreviewWindowSize,
                                           kPreviewWindowSize, SDL_WINDOW_HIDDEN));
   if (!window) return false;
-  // The software renderer copies 1:1 exactly, has no texture size limit and
-  // loads no GL driver; anything else is only a fallback.
+  // The software renderer copies 1:1 exactly and has no texture size limit;
+  // anything else is only a fallback. Where the platform has a framebuffer of
+  // its own (X11) it should draw there: by default SDL routes it through a GL
+  // texture, loading a whole GL driver and its threads for a 150-pixel window.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   RendererPtr renderer(SDL_CreateRenderer(window.get(), -1, SDL_RENDERER_SOFTWARE));
   if (!renderer) renderer.reset(SDL_CreateRenderer(window.get(), -1, 0));
   if (!renderer) return false;
