@@ -102,7 +102,9 @@ TEST(PixelImage, BmpSaveAndLoadKeepsEveryPixel) {
                                   std::uint32_t(y * 90) << 8 | std::uint32_t(255 - x));
       }
     }
-    const std::string path = dir / ("w" + std::to_string(width) + ".bmp");
+    std::string name = std::to_string(width);
+    name += ".bmp";
+    const std::string path = dir / name;
     ASSERT_TRUE(image->Save(path, BmpEncoder()));
     PixelImagePtr back = LoadImageFromFile(path);
     Guid format;

@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# Regenerates tests/bmp_manifest.txt: what an independent decoder, Debian's
+# ImageMagick 6 (`convert`), makes of each bmpsuite g/ and q/ file, so the
+# BMP tests compare our pixels with someone else's.
+#
+#   tests/make_bmp_manifest.sh [testdata-dir]   (default: ../shared/testdata)
+#
+# Each line: file width height channels fnv1a64 source
+#   channels  rgba: every byte of R,G,B,A per pixel, top row first, is hashed;
+#             rgb:  alpha left out of the hash (and of the comparison).
+#   fnv1a64   FNV-1a 64 of those bytes, 16 hex digits.
+#   source    im            convert on the file itself
+#             im:OTHER      convert on OTHER, a file with the same picture that
+#                           ImageMagick reads correctly
+#             im-widened    convert's output with narrow channels widened by bit
+#                           repetition (see below)
+#             reference     decoded by the few lines of Python below, checked by
+#                           hand against the bmpsuite description of the file
+# Files neither ImageMagick nor we are meant to read (embedded JPEG/PNG) are
+# left out; the test lists them as refusals.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+data=${1:-$here/../../shared/testdata}
+suite=$(cd "$data/bmpsuite" && pwd)
+command -v convert >/dev/null || { echo "needs ImageMagick's convert" >&2; exit 1; }
+
+python3 - "$suite" >"$here/bmp_manifest.txt" <<'PYTHON'
+import os
+import struct
+import subprocess
+import sys
+
+suite = sys.argv[1]
+
+# Where ImageMagick 6.9 cannot be taken at its word, and why.
+SAME_PICTURE = {
+    # It misreads the 64-byte OS/2 2.x header; the picture is pal8's.
+    "q/pal8os2v2.bmp": "g/pal8.bmp",
+    # It refuses biClrUsed 300; only that field differs from pal8.
+    "q/pal8oversizepal.bmp": "g/pal8.bmp",
+    # It does not know compression 6 (alpha bitfields); same pixels as rgba32.
+    "q/rgba32abf.bmp": "q/rgba32.bmp",
+}
+# It shifts channels narrower than 5 bits up without filling the low bits
+# (4-bit 15 becomes 240, not 255); the channel widths (R, G, B, A) in bits.
+WIDEN = {
+    "q/rgb16-231.bmp": (2, 3, 1, 0),
+    "q/rgba16-4444.bmp": (4, 4, 4, 4),
+}
+# The fourth byte of a 32-bit BI_RGB pixel is unused, but ImageMagick reads it
+# as alpha; compare colour only.
+RGB_ONLY = {"q/rgb32fakealpha.bmp"}
+# JPEG and PNG inside a BMP: refused by design, not listed.
+SKIP = {"q/rgb24jpeg.bmp", "q/rgb24png.bmp"}
+
+
+def fnv1a64(data, with_alpha):
+    h = 0xCBF29CE484222325
+    for i, byte in enumerate(data):
+        if not with_alpha and i % 4 == 3:
+            continue
+        h = ((h ^ byte) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
+    return h
+
+
+def magick(rel):
+    path = os.path.join(suite, rel)
+    size = subprocess.run(["identify", "-format", "%w %h", path + "[0]"], check=True,
+                          capture_output=True, text=True).stdout.split()
+    rgba = subprocess.run(["convert", path, "-depth", "8", "rgba:-"], check=True,
+                          capture_output=True).stdout
+    return int(size[0]), int(size[1]), rgba
+
+
+def widen(rgba, widths):
+    out = bytearray(rgba)
+    for i, byte in enumerate(rgba):
+        bits = widths[i % 4]
+        if bits == 0:
+            continue
+        v = byte >> (8 - bits)
+        acc, filled = 0, 0
+        while filled < 8:
+            acc, filled = (acc << bits) | v, filled + bits
+        out[i] = acc >> (filled - 8)
+    return bytes(out)
+
+
+def reference_pal2(data):
+    # 2 bits a pixel, 4-entry B,G,R,x palette after the 40-byte header, rows
+    # bottom-up padded to 4 bytes.
+    (offset,) = struct.unpack_from("<I", data, 10)
+    width, height = struct.unpack_from("<ii", data, 18)
+    palette = [data[54 + 4 * i:58 + 4 * i] for i in range(4)]
+    stride = (width * 2 + 31) // 32 * 4
+    out = bytearray()
+    for row in range(height):
+        base = offset + (height - 1 - row) * stride
+        for x in range(width):
+            index = (data[base + x // 4] >> (6 - 2 * (x % 4))) & 3
+            b, g, r = palette[index][:3]
+            out += bytes((r, g, b, 255))
+    return width, height, bytes(out)
+
+
+def reference_111110(data):
+    # 32-bit bitfields: red 0xFFE00000, green 0x001FFC00, blue 0x000003FF;
+    # each channel rounded to the nearest of 256 levels. ImageMagick 6 maps
+    # 2047 to 254.
+    (offset,) = struct.unpack_from("<I", data, 10)
+    width, height = struct.unpack_from("<ii", data, 18)
+    out = bytearray()
+    for row in range(height):
+        base = offset + (height - 1 - row) * width * 4
+        for (v,) in struct.iter_unpack("<I", data[base:base + width * 4]):
+            for shift, bits in ((21, 11), (10, 11), (0, 10)):
+                top = (1 << bits) - 1
+                out.append((((v >> shift) & top) * 255 + top // 2) // top)
+            out.append(255)
+    return width, height, bytes(out)
+
+
+REFERENCE = {"q/pal2.bmp": reference_pal2, "q/rgb32-111110.bmp": reference_111110}
+
+print("# Generated by tests/make_bmp_manifest.sh; do not edit by hand.")
+print("# file width height channels fnv1a64 source")
+for folder in ("g", "q"):
+    for name in sorted(os.listdir(os.path.join(suite, folder))):
+        rel = folder + "/" + name
+        if not name.endswith(".bmp") or rel in SKIP:
+            continue
+        if rel in REFERENCE:
+            with open(os.path.join(suite, rel), "rb") as f:
+                width, height, rgba = REFERENCE[rel](f.read())
+            source = "reference"
+        elif rel in SAME_PICTURE:
+            width, height, rgba = magick(SAME_PICTURE[rel])
+            source = "im:" + SAME_PICTURE[rel]
+        elif rel in WIDEN:
+            width, height, rgba = magick(rel)
+            rgba = widen(rgba, WIDEN[rel])
+            source = "im-widened"
+        else:
+            width, height, rgba = magick(rel)
+            source = "im"
+        assert len(rgba) == width * height * 4, rel
+        channels = "rgb" if rel in RGB_ONLY else "rgba"
+        digest = fnv1a64(rgba, channels == "rgba")
+        print(f"{rel} {width} {height} {channels} {digest:016x} {source}")
+PYTHON
+echo "wrote $here/bmp_manifest.txt" >&2
