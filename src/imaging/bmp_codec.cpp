@@ -450,41 +450,56 @@ bool DecodeBmp(std::span<const std::uint8_t> file, DecodedBitmap& out) {
   return ok;
 }
 
-bool EncodeBmp(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
-               std::span<const std::uint32_t> argb, std::vector<std::uint8_t>& out) {
-  out.clear();
+bool PlanBmpFile(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
+                 BmpFileLayout& layout) {
   if (bitsPerPixel != 24 && bitsPerPixel != 32) return false;
   if (width == 0 || height == 0) return false;
   // The decoder's cap also keeps every header field below 2^31.
-  const std::uint64_t pixels = std::uint64_t{width} * height;
-  if (pixels > kMaxDecodedPixels || argb.size() < pixels) return false;
-
+  if (std::uint64_t{width} * height > kMaxDecodedPixels) return false;
   const std::uint64_t bytesPerPixel = static_cast<std::uint64_t>(bitsPerPixel) / 8;
   const std::uint64_t stride = (width * bytesPerPixel + 3) / 4 * 4;
-  const std::uint64_t imageSize = stride * height;
-  const std::uint64_t fileSize = kEncodedHeadersSize + imageSize;
-  try {
-    // Padding and unused header fields rely on this zero fill.
-    out.assign(static_cast<std::size_t>(fileSize), 0);
-  } catch (const std::exception&) {
-    out.clear();
-    return false;
-  }
+  layout.pixelOffset = kEncodedHeadersSize;
+  layout.stride = static_cast<std::size_t>(stride);
+  layout.fileBytes = static_cast<std::size_t>(kEncodedHeadersSize + stride * height);
+  return true;
+}
 
-  std::uint8_t* p = out.data();
+void WriteBmpHeaders(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
+                     const BmpFileLayout& layout, std::span<std::uint8_t> file) {
+  if (file.size() < kEncodedHeadersSize) return;
+  std::uint8_t* p = file.data();
+  std::memset(p, 0, kEncodedHeadersSize);
   p[0] = 'B';
   p[1] = 'M';
-  PutU32(p + 2, static_cast<std::uint32_t>(fileSize));
-  PutU32(p + 10, static_cast<std::uint32_t>(kEncodedHeadersSize));
+  PutU32(p + 2, static_cast<std::uint32_t>(layout.fileBytes));
+  PutU32(p + 10, static_cast<std::uint32_t>(layout.pixelOffset));
   PutU32(p + 14, 40);
   PutU32(p + 18, width);
   PutU32(p + 22, height);
   PutU16(p + 26, 1);
   PutU16(p + 28, static_cast<std::uint32_t>(bitsPerPixel));
   PutU32(p + 30, kBiRgb);
-  PutU32(p + 34, static_cast<std::uint32_t>(imageSize));
+  PutU32(p + 34, static_cast<std::uint32_t>(layout.fileBytes - layout.pixelOffset));
   PutU32(p + 38, kPixelsPerMetre);
   PutU32(p + 42, kPixelsPerMetre);
+}
+
+bool EncodeBmp(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
+               std::span<const std::uint32_t> argb, std::vector<std::uint8_t>& out) {
+  out.clear();
+  BmpFileLayout layout;
+  if (!PlanBmpFile(width, height, bitsPerPixel, layout)) return false;
+  if (std::uint64_t{width} * height > argb.size()) return false;
+  try {
+    // Row padding relies on this zero fill.
+    out.assign(layout.fileBytes, 0);
+  } catch (const std::exception&) {
+    out.clear();
+    return false;
+  }
+  WriteBmpHeaders(width, height, bitsPerPixel, layout, out);
+  std::uint8_t* p = out.data();
+  const std::uint64_t stride = layout.stride;
 
   // Rows are written straight into place; on little-endian hosts an ARGB word
   // already is B,G,R,A in memory, so whole words can be copied.

@@ -1,5 +1,7 @@
 // The image layer where there is no GDI+: an in-memory bitmap, our BMP codec
 // and giflib behind the same object and the same failure contract.
+#include <cstdlib>
+#include <memory>
 #include <new>
 
 #include "imaging/bmp_codec.h"
@@ -10,13 +12,30 @@
 
 namespace tessarel {
 
+struct FreeDeleter {
+  void operator()(std::uint8_t* p) const noexcept { std::free(p); }
+};
+
 struct NativeImage {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   PixelFormat format = PixelFormat24bppRGB;
   bool hasRawFormat = false;
   Guid rawFormat;
-  std::vector<std::uint32_t> argb;  // row-major; alpha ignored for 24bpp
+  // A blank image lives as the BMP file it will be saved as, so that saving
+  // is one write with no conversion and no second copy of the picture. It
+  // comes from calloc: large blocks arrive as zero pages, with no pass over
+  // the memory to clear it.
+  std::unique_ptr<std::uint8_t, FreeDeleter> bmpFile;
+  BmpFileLayout layout;
+  // A decoded image keeps the decoder's ARGB words, row-major.
+  std::vector<std::uint32_t> argb;
+
+  std::uint8_t* BmpPixel(std::uint32_t x, std::uint32_t y) {
+    const std::size_t bytesPerPixel = format == PixelFormat32bppARGB ? 4 : 3;
+    return bmpFile.get() + layout.pixelOffset + (height - 1 - y) * layout.stride +
+           x * bytesPerPixel;
+  }
 };
 
 namespace {
@@ -64,17 +83,23 @@ PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFor
     image->lastStatus = ImageStatus::OutOfMemory;
     return image;
   }
-  try {
-    auto native = std::make_unique<NativeImage>();
-    native->width = static_cast<std::uint32_t>(width);
-    native->height = static_cast<std::uint32_t>(height);
-    native->format = format;
-    // A new bitmap is all zero bits: opaque black in 24bpp, transparent in 32bpp.
-    native->argb.assign(static_cast<std::size_t>(pixels), 0);
-    image->native = native.release();
-  } catch (const std::bad_alloc&) {
-    image->lastStatus = ImageStatus::OutOfMemory;
+  // A new bitmap is all zero bits: opaque black in 24bpp, transparent in 32bpp.
+  auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
+  const int bitsPerPixel = format == PixelFormat32bppARGB ? 32 : 24;
+  if (native && PlanBmpFile(std::uint32_t(width), std::uint32_t(height), bitsPerPixel,
+                            native->layout)) {
+    native->bmpFile.reset(static_cast<std::uint8_t*>(std::calloc(native->layout.fileBytes, 1)));
   }
+  if (!native || !native->bmpFile) {
+    image->lastStatus = ImageStatus::OutOfMemory;
+    return image;
+  }
+  WriteBmpHeaders(std::uint32_t(width), std::uint32_t(height), bitsPerPixel, native->layout,
+                  {native->bmpFile.get(), native->layout.fileBytes});
+  native->width = static_cast<std::uint32_t>(width);
+  native->height = static_cast<std::uint32_t>(height);
+  native->format = format;
+  image->native = native.release();
   return image;
 }
 
@@ -143,8 +168,14 @@ bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
   if (native == nullptr || !InBounds(*native, x, y)) {
     return Fail(*this, ImageStatus::InvalidParameter);
   }
-  const std::uint32_t value = native->argb[std::size_t(y) * native->width + std::uint32_t(x)];
-  argb = native->format == PixelFormat24bppRGB ? (value | 0xFF000000u) : value;
+  if (!native->bmpFile) {
+    const std::uint32_t value = native->argb[std::size_t(y) * native->width + std::uint32_t(x)];
+    argb = native->format == PixelFormat24bppRGB ? (value | 0xFF000000u) : value;
+    return true;
+  }
+  const std::uint8_t* p = native->BmpPixel(std::uint32_t(x), std::uint32_t(y));
+  const std::uint32_t alpha = native->format == PixelFormat32bppARGB ? p[3] : 0xFF;
+  argb = alpha << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
   return true;
 }
 
@@ -152,19 +183,34 @@ bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
   if (native == nullptr || !InBounds(*native, x, y)) {
     return Fail(*this, ImageStatus::InvalidParameter);
   }
-  native->argb[std::size_t(y) * native->width + std::uint32_t(x)] = argb;
+  if (!native->bmpFile) {
+    native->argb[std::size_t(y) * native->width + std::uint32_t(x)] = argb;
+    return true;
+  }
+  std::uint8_t* p = native->BmpPixel(std::uint32_t(x), std::uint32_t(y));
+  p[0] = static_cast<std::uint8_t>(argb);
+  p[1] = static_cast<std::uint8_t>(argb >> 8);
+  p[2] = static_cast<std::uint8_t>(argb >> 16);
+  if (native->format == PixelFormat32bppARGB) p[3] = static_cast<std::uint8_t>(argb >> 24);
   return true;
 }
 
 bool PixelImage::Save(const std::string& path, const Guid& encoder) {
   if (native == nullptr) return Fail(*this, ImageStatus::InvalidParameter);
   if (!(encoder == kBmpEncoderClsid)) return Fail(*this, ImageStatus::UnknownImageFormat);
-  std::vector<std::uint8_t> bytes;
-  const int bitsPerPixel = native->format == PixelFormat32bppARGB ? 32 : 24;
-  if (!EncodeBmp(native->width, native->height, bitsPerPixel, native->argb, bytes)) {
-    return Fail(*this, ImageStatus::OutOfMemory);
+  std::vector<std::uint8_t> encoded;
+  if (!native->bmpFile) {
+    const int bitsPerPixel = native->format == PixelFormat32bppARGB ? 32 : 24;
+    if (!EncodeBmp(native->width, native->height, bitsPerPixel, native->argb, encoded)) {
+      return Fail(*this, ImageStatus::OutOfMemory);
+    }
   }
-  if (!WriteFileAtomically(path, bytes)) return Fail(*this, ImageStatus::Win32Error);
+  const std::span<const std::uint8_t> file =
+      native->bmpFile ? std::span<const std::uint8_t>(native->bmpFile.get(), native->layout.fileBytes)
+                      : std::span<const std::uint8_t>(encoded);
+  if (!WriteFileAtomically(path, file)) {
+    return Fail(*this, ImageStatus::Win32Error);
+  }
   return true;
 }
 

@@ -46,9 +46,19 @@ bool UnpackRawPixels(std::span<const std::uint8_t> bytes, const RawSizes& sizes,
     colour[i] = red | (green << 8) | (blue << 16);
   }
   const std::uint8_t* plane = bytes.data() + sizes.colourBytes;
-  for (std::size_t i = first; i < first + count; ++i) {
-    const bool transparent = (plane[i / 8] & (0x80u >> (i % 8))) != 0;
-    mask[i - first] = transparent ? 0 : 0x00FFFFFF;
+  std::size_t i = 0;
+  // Up to the first byte boundary bit by bit, then eight pixels per byte.
+  for (; i < count && (first + i) % 8 != 0; ++i) {
+    const std::size_t p = first + i;
+    mask[i] = (plane[p / 8] & (0x80u >> (p % 8))) != 0 ? 0 : 0x00FFFFFF;
+  }
+  for (; i + 8 <= count; i += 8) {
+    const std::uint32_t bits = plane[(first + i) / 8];
+    for (std::size_t k = 0; k < 8; ++k) mask[i + k] = (bits & (0x80u >> k)) != 0 ? 0 : 0x00FFFFFF;
+  }
+  for (; i < count; ++i) {
+    const std::size_t p = first + i;
+    mask[i] = (plane[p / 8] & (0x80u >> (p % 8))) != 0 ? 0 : 0x00FFFFFF;
   }
   return true;
 }
