@@ -55,15 +55,19 @@ bool ReplaceFileAtomically(const std::string& path,
                            const std::function<bool(const std::string& temporary)>& write) {
   char temporary[MAX_PATH];
   if (GetTempFileNameA(DirectoryOf(path).c_str(), "tsl", 0, temporary) == 0) return false;
-  const bool ok = write(temporary) &&
-                  MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  const bool ok =
+      write(temporary) && MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
   if (!ok) DeleteFileA(temporary);
   return ok;
 }
 
-char PlatformSeparator() { return '\\'; }
+char PlatformSeparator() {
+  return '\\';
+}
 
-std::string NativePath(const std::string& path) { return path; }
+std::string NativePath(const std::string& path) {
+  return path;
+}
 
 bool PathExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -2,7 +2,8 @@
 #pragma once
 
 #include <windows.h>
-#include <gdiplus.h>
+
+#include <gdiplus.h>  // needs <windows.h> before it
 
 #include <cstdint>
 

@@ -2,7 +2,8 @@
 #include "preview/preview_window.h"
 
 #include <windows.h>
-#include <gdiplus.h>
+
+#include <gdiplus.h>  // needs <windows.h> before it
 
 #include "imaging/pixel_image_gdiplus.h"
 #include "preview/preview.h"
@@ -30,10 +31,10 @@ void PaintPreview(HWND window) {
   if (dc != nullptr && shownPicture != nullptr &&
       Gdiplus::DllExports::GdipCreateFromHDC(dc, &graphics) == Gdiplus::Ok) {
     Gdiplus::DllExports::GdipSetPageUnit(graphics, Gdiplus::UnitPixel);
-    const PreviewLayout layout = ComputePreviewLayout(
-        client.right - client.left, client.bottom - client.top,
-        static_cast<std::int32_t>(shownPicture->Width()),
-        static_cast<std::int32_t>(shownPicture->Height()));
+    const PreviewLayout layout =
+        ComputePreviewLayout(client.right - client.left, client.bottom - client.top,
+                             static_cast<std::int32_t>(shownPicture->Width()),
+                             static_cast<std::int32_t>(shownPicture->Height()));
     DrawPixelImage(graphics, *shownPicture, layout.pictureX, layout.pictureY);
     DrawPixelImage(graphics, *shownMask, layout.maskX, layout.maskY);
     Gdiplus::DllExports::GdipDeleteGraphics(graphics);
@@ -84,11 +85,11 @@ bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   GetClientRect(GetDesktopWindow(), &desktop);
   shownPicture = &picture;
   shownMask = &mask;
-  const HWND window = CreateWindowExA(
-      0, kClassName, kPreviewTitle, WS_CAPTION | WS_SYSMENU,
-      desktop.right / 2 - kPreviewWindowSize, desktop.bottom / 2 - kPreviewWindowSize,
-      kPreviewWindowSize, kPreviewWindowSize, nullptr, nullptr, instance, nullptr);
-  bool shown = window != nullptr;
+  const HWND window = CreateWindowExA(0, kClassName, kPreviewTitle, WS_CAPTION | WS_SYSMENU,
+                                      desktop.right / 2 - kPreviewWindowSize,
+                                      desktop.bottom / 2 - kPreviewWindowSize, kPreviewWindowSize,
+                                      kPreviewWindowSize, nullptr, nullptr, instance, nullptr);
+  const bool shown = window != nullptr;
   if (shown) {
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);

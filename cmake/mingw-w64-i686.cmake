@@ -1,0 +1,5 @@
+# 32-bit Windows executables with MinGW-w64. Built only: no emulator is set,
+# since a 64-bit-only Wine cannot run them.
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(TESSAREL_MINGW_TRIPLET i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

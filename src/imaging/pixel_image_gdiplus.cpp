@@ -1,0 +1,222 @@
+// The image layer over GDI+'s flat interface. GDI+ defines the pixel-format
+// names as macros, so below this point our PixelFormat* constants are never
+// named: their values equal GDI+'s and pass through unchanged.
+#include "imaging/pixel_image.h"
+
+#include <windows.h>
+
+#include <gdiplus.h>  // needs <windows.h> before it
+
+#include <memory>
+#include <new>
+
+#include "imaging/file_io_win32.h"
+#include "imaging/pixel_image_gdiplus.h"
+
+namespace tessarel {
+
+struct NativeImage {
+  Gdiplus::GpBitmap* bitmap = nullptr;
+};
+
+namespace {
+
+namespace gdip = Gdiplus::DllExports;
+using Gdiplus::GpStatus;
+
+// The object and its handle share one GdipAlloc block: an image costs one
+// allocation, and a handle never outlives its object.
+struct ImageBlock {
+  PixelImage image;
+  NativeImage native;
+};
+
+ImageBlock& BlockOf(PixelImage& image) {
+  return *reinterpret_cast<ImageBlock*>(&image);
+}
+
+bool Record(PixelImage& image, GpStatus status) {
+  if (status == Gdiplus::Ok) return true;
+  image.lastStatus = static_cast<ImageStatus>(status);
+  return false;
+}
+
+// What every call on an object without a native image reports.
+constexpr GpStatus kNoImage = Gdiplus::InvalidParameter;
+
+PixelImagePtr NewImage() {
+  void* memory = gdip::GdipAlloc(sizeof(ImageBlock));
+  if (memory == nullptr) return nullptr;
+  return PixelImagePtr(&(new (memory) ImageBlock)->image);
+}
+
+void Adopt(PixelImage& image, GpStatus status, Gdiplus::GpBitmap* bitmap) {
+  if (!Record(image, status)) return;
+  BlockOf(image).native.bitmap = bitmap;
+  image.native = &BlockOf(image).native;
+}
+
+// GDI+ takes UTF-16 paths; the program's are in the ANSI code page, as the
+// console and the *A file functions give them.
+bool WidePath(const std::string& path, std::wstring& wide) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  if (length <= 0) return false;
+  try {
+    wide.resize(static_cast<std::size_t>(length));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length) != length) return false;
+  wide.pop_back();  // the terminator MultiByteToWideChar wrote; c_str() supplies its own
+  return true;
+}
+
+Guid ToGuid(const GUID& g) {
+  Guid out;
+  out.data1 = g.Data1;
+  out.data2 = g.Data2;
+  out.data3 = g.Data3;
+  for (int i = 0; i < 8; ++i) out.data4[i] = g.Data4[i];
+  return out;
+}
+
+CLSID ToClsid(const Guid& g) {
+  CLSID out;
+  out.Data1 = g.data1;
+  out.Data2 = g.data2;
+  out.Data3 = g.data3;
+  for (int i = 0; i < 8; ++i) out.Data4[i] = g.data4[i];
+  return out;
+}
+
+// MIME types are ASCII; anything else could not equal the names we look for.
+std::string NarrowMime(const WCHAR* mime) {
+  std::string narrow;
+  for (; mime != nullptr && *mime != 0; ++mime) narrow += *mime < 0x80 ? char(*mime) : '?';
+  return narrow;
+}
+
+}  // namespace
+
+ImagingSession::ImagingSession() {
+  const Gdiplus::GdiplusStartupInput input;  // version 1, every other field 0
+  ULONG_PTR token = 0;
+  Gdiplus::GdiplusStartup(&token, &input, nullptr);
+  token_ = token;
+}
+
+ImagingSession::~ImagingSession() {
+  Gdiplus::GdiplusShutdown(static_cast<ULONG_PTR>(token_));
+}
+
+bool ListImageEncoders(std::vector<ImageEncoderInfo>& encoders) {
+  UINT count = 0, bytes = 0;
+  if (gdip::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok) return false;
+  // The list and the strings it points to share one block of the library's size.
+  std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[bytes]);
+  if (block == nullptr && bytes != 0) return false;
+  auto* list = reinterpret_cast<Gdiplus::ImageCodecInfo*>(block.get());
+  if (gdip::GdipGetImageEncoders(count, bytes, list) != Gdiplus::Ok) return false;
+  try {
+    encoders.clear();
+    for (UINT i = 0; i < count; ++i) {
+      encoders.push_back(ImageEncoderInfo{ToGuid(list[i].Clsid), NarrowMime(list[i].MimeType)});
+    }
+  } catch (const std::bad_alloc&) {
+    encoders.clear();
+    return false;
+  }
+  return true;
+}
+
+PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFormat format) {
+  PixelImagePtr image = NewImage();
+  if (!image) return image;
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  const GpStatus status =
+      gdip::GdipCreateBitmapFromScan0(width, height, 0, format, nullptr, &bitmap);
+  Adopt(*image, status, bitmap);
+  return image;
+}
+
+PixelImagePtr LoadImageFromFile(const std::string& path) {
+  PixelImagePtr image = NewImage();
+  if (!image) return image;
+  std::wstring wide;
+  if (!WidePath(path, wide)) {
+    Record(*image, Gdiplus::InvalidParameter);
+    return image;
+  }
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  const GpStatus status = gdip::GdipCreateBitmapFromFile(wide.c_str(), &bitmap);
+  Adopt(*image, status, bitmap);
+  return image;
+}
+
+std::uint32_t PixelImage::Width() {
+  UINT value = 0;
+  if (!Record(*this, native ? gdip::GdipGetImageWidth(native->bitmap, &value) : kNoImage)) return 0;
+  return value;
+}
+
+std::uint32_t PixelImage::Height() {
+  UINT value = 0;
+  if (!Record(*this, native ? gdip::GdipGetImageHeight(native->bitmap, &value) : kNoImage)) {
+    return 0;
+  }
+  return value;
+}
+
+bool PixelImage::RawFormat(Guid& format) {
+  GUID value;
+  if (!Record(*this, native ? gdip::GdipGetImageRawFormat(native->bitmap, &value) : kNoImage)) {
+    return false;
+  }
+  format = ToGuid(value);
+  return true;
+}
+
+bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
+  Gdiplus::ARGB value = 0;
+  if (!Record(*this, native ? gdip::GdipBitmapGetPixel(native->bitmap, x, y, &value) : kNoImage)) {
+    return false;
+  }
+  argb = value;
+  return true;
+}
+
+bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
+  return Record(*this, native ? gdip::GdipBitmapSetPixel(native->bitmap, x, y, argb) : kNoImage);
+}
+
+bool PixelImage::Save(const std::string& path, const Guid& encoder) {
+  if (native == nullptr) return Record(*this, kNoImage);
+  const CLSID clsid = ToClsid(encoder);
+  GpStatus status = Gdiplus::Ok;
+  const bool saved = ReplaceFileAtomically(path, [&](const std::string& temporary) {
+    std::wstring wide;
+    status = WidePath(temporary, wide)
+                 ? gdip::GdipSaveImageToFile(native->bitmap, wide.c_str(), &clsid, nullptr)
+                 : Gdiplus::InvalidParameter;
+    return status == Gdiplus::Ok;
+  });
+  // The library succeeded but the file system did not: no GDI+ status says so.
+  if (!saved) Record(*this, status == Gdiplus::Ok ? Gdiplus::Win32Error : status);
+  return saved;
+}
+
+void ReleasePixelImage(PixelImage* image) {
+  if (image == nullptr) return;
+  if (image->native != nullptr) gdip::GdipDisposeImage(image->native->bitmap);
+  ImageBlock& block = BlockOf(*image);
+  block.~ImageBlock();
+  gdip::GdipFree(&block);
+}
+
+bool DrawPixelImage(Gdiplus::GpGraphics* graphics, PixelImage& image, std::int32_t x,
+                    std::int32_t y) {
+  return Record(
+      image, image.native ? gdip::GdipDrawImageI(graphics, image.native->bitmap, x, y) : kNoImage);
+}
+
+}  // namespace tessarel
