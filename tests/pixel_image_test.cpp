@@ -98,8 +98,9 @@ TEST(PixelImage, BmpSaveAndLoadKeepsEveryPixel) {
     PixelImagePtr image = CreateBlankImage(width, height, PixelFormat24bppRGB);
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
-        image->SetPixel(x, y, 0xFF000000u | std::uint32_t(x * 40 + y) << 16 |
-                                  std::uint32_t(y * 90) << 8 | std::uint32_t(255 - x));
+        image->SetPixel(x, y,
+                        0xFF000000u | std::uint32_t(x * 40 + y) << 16 | std::uint32_t(y * 90) << 8 |
+                            std::uint32_t(255 - x));
       }
     }
     std::string name = std::to_string(width);
@@ -134,6 +135,68 @@ TEST(PixelImage, FailedSaveLeavesTheOldFileAndNoLitter) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
   Guid unknown{1, 2, 3, {4}};
   EXPECT_FALSE(image->Save(dir / "a.bmp", unknown));
+}
+
+// The row calls are the per-pixel calls in bulk: same values, same failures,
+// on every kind of image the layer holds.
+TEST(PixelImage, RowsBehaveExactlyLikePixelByPixel) {
+  testing::TempDir dir;
+  auto fill = [](PixelImage& image) {
+    for (std::int32_t y = 0; y < 3; ++y) {
+      for (std::int32_t x = 0; x < 5; ++x)
+        image.SetPixel(x, y, 0xFF000000u | std::uint32_t(y * 5 + x) * 0x010305u);
+    }
+  };
+  PixelImagePtr saved = CreateBlankImage(5, 3, PixelFormat24bppRGB);
+  fill(*saved);
+  ASSERT_TRUE(saved->Save(dir / "five.bmp", BmpEncoder()));
+  auto make = [&](int kind) {
+    switch (kind) {
+      case 0:
+        return CreateBlankImage(5, 3, PixelFormat24bppRGB);
+      case 1:
+        return CreateBlankImage(5, 3, PixelFormat32bppARGB);
+      case 2:
+        return LoadImageFromFile(dir / "five.bmp");
+      default:
+        return CreateBlankImage(0, 0, PixelFormat24bppRGB);
+    }
+  };
+  for (int kind = 0; kind < 4; ++kind) {
+    for (std::int32_t y : {-1, 0, 2, 3}) {
+      for (std::size_t length : {0, 1, 4, 5, 8}) {
+        SCOPED_TRACE(::testing::Message() << "kind " << kind << " y " << y << " n " << length);
+        PixelImagePtr a = make(kind), b = make(kind);
+        if (kind < 2) {
+          fill(*a);
+          fill(*b);
+        }
+        std::vector<std::uint32_t> row(length, 0xDEADBEEF), single(length, 0xDEADBEEF);
+        const std::size_t read = a->GetRow(y, row);
+        std::size_t readSingly = 0;
+        while (readSingly < length &&
+               b->GetPixel(std::int32_t(readSingly), y, single[readSingly])) {
+          ++readSingly;
+        }
+        EXPECT_EQ(read, readSingly);
+        EXPECT_EQ(row, single);
+        EXPECT_EQ(a->lastStatus == ImageStatus::Ok, b->lastStatus == ImageStatus::Ok);
+
+        std::vector<std::uint32_t> values(length);
+        for (std::size_t x = 0; x < length; ++x)
+          values[x] = 0x80402010u + std::uint32_t(x) * 0x01010101u;
+        a->SetRow(y, values);
+        for (std::size_t x = 0; x < length; ++x) b->SetPixel(std::int32_t(x), y, values[x]);
+        for (std::int32_t yy = 0; yy < 3; ++yy) {
+          for (std::int32_t x = 0; x < 5; ++x) {
+            std::uint32_t pa = 1, pb = 1;
+            EXPECT_EQ(a->GetPixel(x, yy, pa), b->GetPixel(x, yy, pb));
+            EXPECT_EQ(pa, pb) << x << "," << yy;
+          }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

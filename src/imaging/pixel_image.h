@@ -9,8 +9,10 @@
 // debugging only; callers decide by what the failed call left behind.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,6 +88,12 @@ struct PixelImage {
   // argb is 0xAARRGGBB; written only when the read succeeds.
   bool GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb);
   bool SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb);
+  // Row forms for the conversion loops, with exactly the results of
+  // GetPixel / SetPixel called for x = 0, 1, ... in turn: GetRow returns how
+  // many leading pixels of row y it read (pixels past the image fail, and
+  // leave their slots untouched); SetRow writes those that lie in the image.
+  std::size_t GetRow(std::int32_t y, std::span<std::uint32_t> argb);
+  void SetRow(std::int32_t y, std::span<const std::uint32_t> argb);
   // Writes atomically: a failed save leaves an existing file as it was.
   bool Save(const std::string& path, const Guid& encoder);
 };

@@ -7,8 +7,10 @@
 
 #include <gdiplus.h>  // needs <windows.h> before it
 
+#include <algorithm>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "imaging/file_io_win32.h"
 #include "imaging/pixel_image_gdiplus.h"
@@ -187,6 +189,70 @@ bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
 
 bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
   return Record(*this, native ? gdip::GdipBitmapSetPixel(native->bitmap, x, y, argb) : kNoImage);
+}
+
+namespace {
+
+// How many of the row's first count pixels exist; records a failure for the rest.
+std::size_t RowPixels(PixelImage& image, std::int32_t y, std::size_t count) {
+  UINT width = 0, height = 0;
+  if (!image.native) {
+    Record(image, kNoImage);
+    return 0;
+  }
+  if (!Record(image, gdip::GdipGetImageWidth(image.native->bitmap, &width)) ||
+      !Record(image, gdip::GdipGetImageHeight(image.native->bitmap, &height))) {
+    return 0;
+  }
+  std::size_t inside = 0;
+  if (y >= 0 && UINT(y) < height) inside = std::min<std::size_t>(count, width);
+  if (inside < count) Record(image, Gdiplus::InvalidParameter);
+  return inside;
+}
+
+// One row locked as 32bpp ARGB, the form GdipBitmapGetPixel and SetPixel
+// take and give, so a row moves with the same values as pixel by pixel.
+bool LockRow(PixelImage& image, std::int32_t y, std::size_t n, UINT mode, std::uint32_t* buffer) {
+  Gdiplus::GpRect rect(0, y, static_cast<INT>(n), 1);
+  Gdiplus::BitmapData data{};
+  data.Width = static_cast<UINT>(n);
+  data.Height = 1;
+  data.Stride = static_cast<INT>(n * 4);
+  data.PixelFormat = PixelFormat32bppARGB;
+  data.Scan0 = buffer;
+  if (gdip::GdipBitmapLockBits(image.native->bitmap, &rect, mode | Gdiplus::ImageLockModeUserInputBuf,
+                               PixelFormat32bppARGB, &data) != Gdiplus::Ok) {
+    return false;
+  }
+  return gdip::GdipBitmapUnlockBits(image.native->bitmap, &data) == Gdiplus::Ok;
+}
+
+}  // namespace
+
+std::size_t PixelImage::GetRow(std::int32_t y, std::span<std::uint32_t> argb) {
+  const std::size_t n = RowPixels(*this, y, argb.size());
+  if (n == 0) return 0;
+  std::vector<std::uint32_t> row(n);
+  if (LockRow(*this, y, n, Gdiplus::ImageLockModeRead, row.data())) {
+    std::copy(row.begin(), row.end(), argb.begin());
+    return n;
+  }
+  for (std::size_t x = 0; x < n; ++x) {
+    if (!GetPixel(static_cast<std::int32_t>(x), y, argb[x])) return x;
+  }
+  return n;
+}
+
+void PixelImage::SetRow(std::int32_t y, std::span<const std::uint32_t> argb) {
+  const std::size_t n = RowPixels(*this, y, argb.size());
+  if (n == 0) return;
+  // Only opaque values are certain to convert into any pixel format exactly as
+  // SetPixel would convert them; anything else goes pixel by pixel.
+  const bool opaque = std::all_of(argb.begin(), argb.begin() + std::ptrdiff_t(n),
+                                  [](std::uint32_t v) { return (v >> 24) == 0xFF; });
+  std::vector<std::uint32_t> row(argb.begin(), argb.begin() + std::ptrdiff_t(n));
+  if (opaque && LockRow(*this, y, n, Gdiplus::ImageLockModeWrite, row.data())) return;
+  for (std::size_t x = 0; x < n; ++x) SetPixel(static_cast<std::int32_t>(x), y, argb[x]);
 }
 
 bool PixelImage::Save(const std::string& path, const Guid& encoder) {

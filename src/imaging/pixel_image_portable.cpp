@@ -1,5 +1,6 @@
 // The image layer where there is no GDI+: an in-memory bitmap, our BMP codec
 // and giflib behind the same object and the same failure contract.
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -193,6 +194,61 @@ bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
   p[2] = static_cast<std::uint8_t>(argb >> 16);
   if (native->format == PixelFormat32bppARGB) p[3] = static_cast<std::uint8_t>(argb >> 24);
   return true;
+}
+
+namespace {
+
+// How many of the row's first count pixels exist; records a failure for the rest.
+std::size_t RowPixels(PixelImage& image, std::int32_t y, std::size_t count) {
+  NativeImage* native = image.native;
+  std::size_t inside = 0;
+  if (native != nullptr && y >= 0 && std::uint32_t(y) < native->height) {
+    inside = std::min<std::size_t>(count, native->width);
+  }
+  if (inside < count) image.lastStatus = ImageStatus::InvalidParameter;
+  return inside;
+}
+
+}  // namespace
+
+std::size_t PixelImage::GetRow(std::int32_t y, std::span<std::uint32_t> argb) {
+  const std::size_t n = RowPixels(*this, y, argb.size());
+  if (n == 0) return 0;
+  if (!native->bmpFile) {
+    const std::uint32_t* row = native->argb.data() + std::size_t(y) * native->width;
+    const std::uint32_t alpha = native->format == PixelFormat24bppRGB ? 0xFF000000u : 0;
+    for (std::size_t x = 0; x < n; ++x) argb[x] = row[x] | alpha;
+    return n;
+  }
+  const std::uint8_t* p = native->BmpPixel(0, std::uint32_t(y));
+  if (native->format == PixelFormat32bppARGB) {
+    for (std::size_t x = 0; x < n; ++x, p += 4) {
+      argb[x] = std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 |
+                std::uint32_t(p[1]) << 8 | p[0];
+    }
+  } else {
+    for (std::size_t x = 0; x < n; ++x, p += 3) {
+      argb[x] = 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+    }
+  }
+  return n;
+}
+
+void PixelImage::SetRow(std::int32_t y, std::span<const std::uint32_t> argb) {
+  const std::size_t n = RowPixels(*this, y, argb.size());
+  if (n == 0) return;
+  if (!native->bmpFile) {
+    std::copy_n(argb.begin(), n, native->argb.begin() + std::ptrdiff_t(y) * native->width);
+    return;
+  }
+  std::uint8_t* p = native->BmpPixel(0, std::uint32_t(y));
+  const std::size_t step = native->format == PixelFormat32bppARGB ? 4 : 3;
+  for (std::size_t x = 0; x < n; ++x, p += step) {
+    p[0] = static_cast<std::uint8_t>(argb[x]);
+    p[1] = static_cast<std::uint8_t>(argb[x] >> 8);
+    p[2] = static_cast<std::uint8_t>(argb[x] >> 16);
+    if (step == 4) p[3] = static_cast<std::uint8_t>(argb[x] >> 24);
+  }
 }
 
 bool PixelImage::Save(const std::string& path, const Guid& encoder) {

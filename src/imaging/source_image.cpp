@@ -1,5 +1,7 @@
 #include "imaging/source_image.h"
 
+#include <vector>
+
 #include "imaging/file_io.h"
 #include "imaging/path_names.h"
 
@@ -19,26 +21,26 @@ PixelImagePtr BlankMaskFor(PixelImage& picture) {
 PixelImagePtr AllOpaqueMask(PixelImage& picture) {
   PixelImagePtr mask = BlankMaskFor(picture);
   if (!mask) return mask;
-  const auto width = static_cast<std::int32_t>(picture.Width());
+  const std::vector<std::uint32_t> row(picture.Width(), kOpaqueWhite);
   const auto height = static_cast<std::int32_t>(picture.Height());
-  for (std::int32_t y = 0; y < height; ++y) {
-    for (std::int32_t x = 0; x < width; ++x) mask->SetPixel(x, y, kOpaqueWhite);
-  }
+  for (std::int32_t y = 0; y < height; ++y) mask->SetRow(y, row);
   return mask;
 }
 
 PixelImagePtr MaskFromAlpha(PixelImage& picture) {
   PixelImagePtr mask = BlankMaskFor(picture);
   if (!mask) return mask;
-  const auto width = static_cast<std::int32_t>(picture.Width());
+  std::vector<std::uint32_t> row(picture.Width());
   const auto height = static_cast<std::int32_t>(picture.Height());
+  // A pixel that cannot be read counts as the last one that could.
   std::uint32_t last = kTransparentBlack;
   for (std::int32_t y = 0; y < height; ++y) {
-    for (std::int32_t x = 0; x < width; ++x) {
-      std::uint32_t value;
-      if (picture.GetPixel(x, y, value)) last = value;
-      mask->SetPixel(x, y, (last >> 24) == 0xFF ? kOpaqueWhite : kTransparentBlack);
+    const std::size_t read = picture.GetRow(y, row);
+    for (std::size_t x = 0; x < row.size(); ++x) {
+      if (x < read) last = row[x];
+      row[x] = (last >> 24) == 0xFF ? kOpaqueWhite : kTransparentBlack;
     }
+    mask->SetRow(y, row);
   }
   return mask;
 }

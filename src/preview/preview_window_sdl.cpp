@@ -149,14 +149,23 @@ bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
 
   // SDL turns SIGINT and SIGTERM into SDL_QUIT, so a terminal's Ctrl+C or a
   // kill ends the preview through the same door as the close box.
-  SDL_Event event;
-  while (SDL_WaitEvent(&event) != 0) {
-    if (event.type == SDL_QUIT) break;
-    if (event.type != SDL_WINDOWEVENT) continue;
-    if (event.window.event == SDL_WINDOWEVENT_CLOSE) break;
-    Paint(scene);
+  // The loop polls rather than blocking in SDL_WaitEvent: a blocked SDL is
+  // woken by an X event sent to the window over a second connection, and one
+  // still in flight when the window is destroyed is a fatal X error (exit
+  // status 1, seen under load) instead of a clean close.
+  constexpr Uint32 kPollMilliseconds = 15;
+  for (;;) {
+    SDL_Event event;
+    bool repaint = false;
+    while (SDL_PollEvent(&event) != 0) {
+      if (event.type == SDL_QUIT) return true;
+      if (event.type != SDL_WINDOWEVENT) continue;
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) return true;
+      repaint = true;
+    }
+    if (repaint) Paint(scene);
+    SDL_Delay(kPollMilliseconds);
   }
-  return true;
 }
 
 }  // namespace tessarel

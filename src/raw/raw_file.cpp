@@ -1,5 +1,6 @@
 #include "raw/raw_file.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -20,6 +21,16 @@ RawPixel ToRawPixel(std::uint32_t argb) {
 
 std::uint32_t ToArgb(RawPixel colour) {
   return kOpaqueBlack | ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
+}
+
+// Row y as pixel-by-pixel reads would give it: pixels that cannot be read
+// repeat the last one that could. Returns the last value for the next row.
+std::uint32_t ReadRowWithFallback(PixelImage& image, std::int32_t y,
+                                  std::vector<std::uint32_t>& row, std::uint32_t last) {
+  const std::size_t read = image.GetRow(y, row);
+  if (read > 0) last = row[read - 1];
+  std::fill(row.begin() + std::ptrdiff_t(read), row.end(), last);
+  return last;
 }
 
 }  // namespace
@@ -44,9 +55,11 @@ bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImag
 
   // One row at a time: whole-picture arrays would double the peak memory.
   std::vector<RawPixel> colour, transparency;
+  std::vector<std::uint32_t> pictureRow, maskRow;
   try {
-    colour.resize(std::size_t(size.width));
-    transparency.resize(std::size_t(size.width));
+    for (auto* row : {&colour, &transparency, &pictureRow, &maskRow}) {
+      row->resize(std::size_t(size.width));
+    }
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -55,10 +68,12 @@ bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImag
                          transparency)) {
       return false;
     }
-    for (std::int32_t x = 0; x < size.width; ++x) {
-      picture->SetPixel(x, y, ToArgb(colour[std::size_t(x)]));
-      mask->SetPixel(x, y, transparency[std::size_t(x)] == 0 ? kOpaqueBlack : kOpaqueWhite);
+    for (std::size_t x = 0; x < colour.size(); ++x) {
+      pictureRow[x] = ToArgb(colour[x]);
+      maskRow[x] = transparency[x] == 0 ? kOpaqueBlack : kOpaqueWhite;
     }
+    picture->SetRow(y, pictureRow);
+    mask->SetRow(y, maskRow);
   }
   return true;
 }
@@ -83,25 +98,24 @@ bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* ma
   const auto w = static_cast<std::int32_t>(width);
   const auto h = static_cast<std::int32_t>(height);
 
+  std::vector<std::uint32_t> pictureRow, maskRow;
   std::vector<RawPixel> colour, transparency;
   std::vector<std::uint8_t> bytes;
   try {
-    colour.resize(width);
-    transparency.resize(width);
+    for (auto* row : {&pictureRow, &maskRow, &colour, &transparency}) row->resize(width);
     bytes.assign(sizes.fileBytes, 0);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  // A failed read repeats the last value read from the same image, so a mask
-  // smaller than the picture extends its last pixel.
+  // A failed read repeats the last value read from the same image, carried
+  // across rows, so a mask smaller than the picture extends its last pixel.
   std::uint32_t lastColour = kOpaqueBlack, lastMask = kOpaqueBlack;
   for (std::int32_t y = 0; y < h; ++y) {
-    for (std::int32_t x = 0; x < w; ++x) {
-      std::uint32_t value;
-      if (picture->GetPixel(x, y, value)) lastColour = value;
-      if (mask->GetPixel(x, y, value)) lastMask = value;
-      colour[std::size_t(x)] = ToRawPixel(lastColour);
-      transparency[std::size_t(x)] = ToRawPixel(lastMask);
+    lastColour = ReadRowWithFallback(*picture, y, pictureRow, lastColour);
+    lastMask = ReadRowWithFallback(*mask, y, maskRow, lastMask);
+    for (std::size_t x = 0; x < width; ++x) {
+      colour[x] = ToRawPixel(pictureRow[x]);
+      transparency[x] = ToRawPixel(maskRow[x]);
     }
     if (!PackRawPixels(colour, transparency, sizes, std::size_t(y) * width, bytes)) return false;
   }
