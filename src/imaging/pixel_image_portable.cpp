@@ -27,15 +27,17 @@ struct NativeImage {
   // is one write with no conversion and no second copy of the picture. It
   // comes from calloc: large blocks arrive as zero pages, with no pass over
   // the memory to clear it.
-  std::unique_ptr<std::uint8_t, FreeDeleter> bmpFile;
+  std::unique_ptr<std::uint8_t, FreeDeleter> blankFile;
+  // A plain 24-bit BMP file is already in that form: its bytes are kept as read.
+  std::vector<std::uint8_t> loadedFile;
+  std::uint8_t* bmpFile = nullptr;  // whichever of the two holds the pixels
   BmpFileLayout layout;
   // A decoded image keeps the decoder's ARGB words, row-major.
   std::vector<std::uint32_t> argb;
 
   std::uint8_t* BmpPixel(std::uint32_t x, std::uint32_t y) {
     const std::size_t bytesPerPixel = format == PixelFormat32bppARGB ? 4 : 3;
-    return bmpFile.get() + layout.pixelOffset + (height - 1 - y) * layout.stride +
-           x * bytesPerPixel;
+    return bmpFile + layout.pixelOffset + (height - 1 - y) * layout.stride + x * bytesPerPixel;
   }
 };
 
@@ -59,6 +61,45 @@ bool Fail(PixelImage& image, ImageStatus status) {
 bool InBounds(const NativeImage& native, std::int32_t x, std::int32_t y) {
   return x >= 0 && y >= 0 && static_cast<std::uint32_t>(x) < native.width &&
          static_cast<std::uint32_t>(y) < native.height;
+}
+
+std::uint32_t LittleU32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
+         std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24;
+}
+
+// The BMP files this tool writes, and most others, are 24-bit, uncompressed,
+// bottom-up with a 40-byte header: exactly the in-memory form of a blank
+// image. Such a file keeps its bytes, with no decoding and no second copy of
+// the picture; anything else (or anything short) goes through the decoder.
+NativeImage* AdoptPlainBmp(std::vector<std::uint8_t>& bytes) {
+  if (bytes.size() < 54 || !LooksLikeBmp(bytes)) return nullptr;
+  const std::uint32_t offset = LittleU32(bytes, 10);
+  const std::uint32_t headerSize = LittleU32(bytes, 14);
+  const auto width = static_cast<std::int32_t>(LittleU32(bytes, 18));
+  const auto height = static_cast<std::int32_t>(LittleU32(bytes, 22));
+  const std::uint32_t planesAndBits = LittleU32(bytes, 26);
+  const std::uint32_t compression = LittleU32(bytes, 30);
+  if (headerSize != 40 || planesAndBits != (1u | 24u << 16) || compression != 0) return nullptr;
+  if (width <= 0 || height <= 0 || offset < 54) return nullptr;
+  BmpFileLayout layout;
+  if (!PlanBmpFile(std::uint32_t(width), std::uint32_t(height), 24, layout)) return nullptr;
+  const std::uint64_t end =
+      std::uint64_t(offset) + std::uint64_t(layout.stride) * std::uint32_t(height);
+  if (end > bytes.size()) return nullptr;
+  NativeImage* native = new (std::nothrow) NativeImage;
+  if (native == nullptr) return nullptr;
+  native->width = std::uint32_t(width);
+  native->height = std::uint32_t(height);
+  native->format = PixelFormat24bppRGB;
+  native->hasRawFormat = true;
+  native->rawFormat = ImageFormatBMP;
+  native->layout = layout;
+  native->layout.pixelOffset = offset;
+  native->layout.fileBytes = static_cast<std::size_t>(end);
+  native->loadedFile = std::move(bytes);
+  native->bmpFile = native->loadedFile.data();
+  return native;
 }
 
 }  // namespace
@@ -87,16 +128,17 @@ PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFor
   // A new bitmap is all zero bits: opaque black in 24bpp, transparent in 32bpp.
   auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
   const int bitsPerPixel = format == PixelFormat32bppARGB ? 32 : 24;
-  if (native && PlanBmpFile(std::uint32_t(width), std::uint32_t(height), bitsPerPixel,
-                            native->layout)) {
-    native->bmpFile.reset(static_cast<std::uint8_t*>(std::calloc(native->layout.fileBytes, 1)));
+  if (native &&
+      PlanBmpFile(std::uint32_t(width), std::uint32_t(height), bitsPerPixel, native->layout)) {
+    native->blankFile.reset(static_cast<std::uint8_t*>(std::calloc(native->layout.fileBytes, 1)));
+    native->bmpFile = native->blankFile.get();
   }
   if (!native || !native->bmpFile) {
     image->lastStatus = ImageStatus::OutOfMemory;
     return image;
   }
   WriteBmpHeaders(std::uint32_t(width), std::uint32_t(height), bitsPerPixel, native->layout,
-                  {native->bmpFile.get(), native->layout.fileBytes});
+                  {native->bmpFile, native->layout.fileBytes});
   native->width = static_cast<std::uint32_t>(width);
   native->height = static_cast<std::uint32_t>(height);
   native->format = format;
@@ -110,6 +152,10 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeFile(path, bytes)) {
     image->lastStatus = ImageStatus::FileNotFound;
+    return image;
+  }
+  if (NativeImage* plain = AdoptPlainBmp(bytes)) {
+    image->native = plain;
     return image;
   }
   DecodedBitmap decoded;
@@ -223,8 +269,8 @@ std::size_t PixelImage::GetRow(std::int32_t y, std::span<std::uint32_t> argb) {
   const std::uint8_t* p = native->BmpPixel(0, std::uint32_t(y));
   if (native->format == PixelFormat32bppARGB) {
     for (std::size_t x = 0; x < n; ++x, p += 4) {
-      argb[x] = std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 |
-                std::uint32_t(p[1]) << 8 | p[0];
+      argb[x] =
+          std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
     }
   } else {
     for (std::size_t x = 0; x < n; ++x, p += 3) {
@@ -262,7 +308,7 @@ bool PixelImage::Save(const std::string& path, const Guid& encoder) {
     }
   }
   const std::span<const std::uint8_t> file =
-      native->bmpFile ? std::span<const std::uint8_t>(native->bmpFile.get(), native->layout.fileBytes)
+      native->bmpFile ? std::span<const std::uint8_t>(native->bmpFile, native->layout.fileBytes)
                       : std::span<const std::uint8_t>(encoded);
   if (!WriteFileAtomically(path, file)) {
     return Fail(*this, ImageStatus::Win32Error);
