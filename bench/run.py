@@ -43,14 +43,20 @@ def timed(cmd, cwd):
     return wall, rss
 
 
-def median_run(cmd, cwd, runs, clean):
-    walls, rss = [], 0
+def median_runs(commands, cwd, runs):
+    """Median wall time and peak RSS of each command, run in turns so that
+    the file system's own slow moments (journal commits, writeback) fall on
+    all of them alike. Each run starts after its cleanup and a sync."""
+    walls = [[] for _ in commands]
+    rss = [0 for _ in commands]
     for _ in range(runs):
-        clean()
-        w, r = timed(cmd, cwd)
-        walls.append(w)
-        rss = max(rss, r)
-    return statistics.median(walls), rss
+        for i, (cmd, clean) in enumerate(commands):
+            clean()
+            os.sync()
+            w, r = timed(cmd, cwd)
+            walls[i].append(w)
+            rss[i] = max(rss[i], r)
+    return [(statistics.median(w), r) for w, r in zip(walls, rss)]
 
 
 def shape_of(directory):
@@ -69,14 +75,15 @@ def scenario(label, tool, work, args, in_files, out_dir, runs, pixels=None):
     def clean():
         shutil.rmtree(os.path.join(work, out_dir), ignore_errors=True)
 
-    wall, rss = median_run([tool] + args, work, runs, clean)
-    shaped = shape_of(os.path.join(work, out_dir))
-
     def clean_floor():
         shutil.rmtree(os.path.join(work, "floor"), ignore_errors=True)
 
+    clean()
+    subprocess.run([tool] + args, cwd=work, stdout=subprocess.DEVNULL, check=True)
+    shaped = shape_of(os.path.join(work, out_dir))
     floor_cmd = ["sh", "-c", f"cat {' '.join(in_files)} > /dev/null && cp -r '{shaped}' floor"]
-    floor, floor_rss = median_run(floor_cmd, work, runs, clean_floor)
+    (wall, rss), (floor, _) = median_runs([([tool] + args, clean), (floor_cmd, clean_floor)],
+                                          work, runs)
     per_pixel = f"{rss * 1024 / pixels:.1f}" if pixels else "-"
     print(f"| {label} | {wall * 1000:.1f} ms | {floor * 1000:.1f} ms | {wall / floor:.2f} | "
           f"{rss / 1024:.1f} MiB | {per_pixel} |", flush=True)
