@@ -1,6 +1,7 @@
 #include "raw/raw_codec.h"
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -68,16 +69,29 @@ bool PackRawPixels(std::span<const RawPixel> colour, std::span<const RawPixel> m
   const std::size_t count = colour.size();
   if (mask.size() != count || !RangeFits(sizes, first, count)) return false;
   if (bytes.size() != sizes.fileBytes) return false;
+  // Whole 16-bit words stored big-endian, so the loop vectorises.
   std::uint8_t* words = bytes.data() + 2 * first;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::uint32_t red = colour[i] & 0xFF;
-    const std::uint32_t green = (colour[i] >> 8) & 0xFF;
-    const std::uint32_t blue = (colour[i] >> 16) & 0xFF;
-    words[2 * i] = static_cast<std::uint8_t>((red & 0xF8) | (green >> 5));
-    words[2 * i + 1] = static_cast<std::uint8_t>((((green & 0xFC) << 3) & 0xFF) | (blue >> 3));
+    const std::uint32_t c = colour[i];
+    const auto word = static_cast<std::uint16_t>(((c & 0xF8) << 8) | ((c >> 5) & 0x07E0) |
+                                                 ((c >> 19) & 0x1F));
+    const std::uint8_t pair[2] = {static_cast<std::uint8_t>(word >> 8),
+                                  static_cast<std::uint8_t>(word)};
+    std::memcpy(words + 2 * i, pair, 2);
   }
   std::uint8_t* plane = bytes.data() + sizes.colourBytes;
-  for (std::size_t i = 0; i < count; ++i) {
+  std::size_t i = 0;
+  // Up to the first byte boundary bit by bit, then whole bytes of eight pixels.
+  for (; i < count && (first + i) % 8 != 0; ++i) {
+    const std::size_t p = first + i;
+    if (mask[i] == 0) plane[p / 8] |= static_cast<std::uint8_t>(0x80u >> (p % 8));
+  }
+  for (; i + 8 <= count; i += 8) {
+    std::uint32_t bits = 0;
+    for (std::size_t k = 0; k < 8; ++k) bits |= (mask[i + k] == 0 ? 0x80u : 0u) >> k;
+    plane[(first + i) / 8] = static_cast<std::uint8_t>(bits);
+  }
+  for (; i < count; ++i) {
     const std::size_t p = first + i;
     if (mask[i] == 0) plane[p / 8] |= static_cast<std::uint8_t>(0x80u >> (p % 8));
   }
