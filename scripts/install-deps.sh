@@ -6,7 +6,7 @@
 set -eu
 packages="g++ cmake make pkg-config libgif-dev libsdl2-dev"
 if [ "${1:-build}" = test ]; then
-  packages="$packages libgtest-dev googletest clang libclang-rt-14-dev xvfb xauth x11-apps
+  packages="$packages libgtest-dev googletest clang libclang-rt-14-dev python3 xvfb xauth x11-apps x11-utils
     xdotool imagemagick g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64"
 fi
 missing=""

@@ -187,6 +187,17 @@ TEST(PreviewWindow, PictureAndMaskSitCentredInTheHalvesOfTheClientArea) {
       {"right of mask", at.maskX + kWidth, at.maskY + bottom, background},
       {"below mask", at.maskX + right, at.maskY + kHeight, background},
   };
+  // Under load the repaint can reach the screen late: give it time to match,
+  // and report the probes as they stand when it does not.
+  auto allMatch = [&] {
+    for (const Probe& p : probes) {
+      if (screen.At(p.x, p.y) != p.want) return false;
+    }
+    return true;
+  };
+  for (const DWORD start = GetTickCount(); !allMatch() && GetTickCount() - start < kPatienceMs;) {
+    Sleep(50);
+  }
   for (const Probe& p : probes) {
     SCOPED_TRACE(p.what);
     EXPECT_EQ(screen.At(p.x, p.y), p.want) << "at " << p.x << "," << p.y;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 
 #include "imaging/file_io_win32.h"
 
@@ -20,7 +21,7 @@ std::string DirectoryOf(const std::string& path) {
   const std::size_t end = path.find_last_of("\\/:");
   if (end == std::string::npos) return ".";
   std::string dir = path.substr(0, end + 1);
-  // "c:" alone would make GetTempFileNameA use the root of c:, not its current directory.
+  // "c:" alone would name the root of c:, not its current directory.
   if (dir.back() == ':') dir += '.';
   return dir;
 }
@@ -49,15 +50,36 @@ bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
   return true;
 }
 
+// Reserves a fresh empty file beside path (CREATE_NEW: never one that exists),
+// named here rather than by GetTempFileNameA, whose result needs a MAX_PATH buffer.
+bool CreateTemporaryBeside(const std::string& path, std::string& temporary) {
+  std::string dir = DirectoryOf(path);
+  if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
+  static unsigned counter = 0;
+  const std::string prefix = dir + ".tessarel-" + std::to_string(GetCurrentProcessId()) + "-";
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    temporary = prefix + std::to_string(++counter) + ".tmp";
+    const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return true;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool ReplaceFileAtomically(const std::string& path,
                            const std::function<bool(const std::string& temporary)>& write) {
-  char temporary[MAX_PATH];
-  if (GetTempFileNameA(DirectoryOf(path).c_str(), "tsl", 0, temporary) == 0) return false;
+  std::string temporary;
+  if (!CreateTemporaryBeside(path, temporary)) return false;
   const bool ok =
-      write(temporary) && MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-  if (!ok) DeleteFileA(temporary);
+      write(temporary) &&
+      MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  if (!ok) DeleteFileA(temporary.c_str());
   return ok;
 }
 
