@@ -7,16 +7,26 @@ set -eu
 packages="g++ cmake make pkg-config libgif-dev libsdl2-dev"
 if [ "${1:-build}" = test ]; then
   packages="$packages libgtest-dev googletest clang libclang-rt-14-dev python3 xvfb xauth x11-apps x11-utils
-    xdotool imagemagick g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64"
+    xdotool imagemagick g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix"
+  # Wine with its recommended packages: its X11 driver loads the X libraries
+  # they bring. wine32, also recommended, cannot install without the i386
+  # architecture, which is as it should be: it would take over /usr/bin/wine
+  # on a kernel that cannot run it.
+  with_recommends="wine64"
 fi
+is_missing() { ! dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
 missing=""
-for p in $packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
-done
-[ -z "$missing" ] && exit 0
+for p in $packages; do is_missing "$p" && missing="$missing $p"; done
+missing_with_recommends=""
+for p in ${with_recommends:-}; do is_missing "$p" && missing_with_recommends="$missing_with_recommends $p"; done
+[ -z "$missing$missing_with_recommends" ] && exit 0
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-echo "Installing:$missing"
+echo "Installing:$missing$missing_with_recommends"
 $sudo apt-get update -qq
-# wine64 alone: wine32 would take over /usr/bin/wine on a kernel that cannot run it.
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
+if [ -n "$missing" ]; then
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
+fi
+if [ -n "$missing_with_recommends" ]; then
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing_with_recommends >/dev/null
+fi
