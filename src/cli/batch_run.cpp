@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cli/directory.h"
+#include "cli/wildcard.h"
 #include "imaging/bmp_export.h"
 #include "imaging/source_image.h"
 #include "raw/raw_file.h"
@@ -14,8 +15,7 @@ namespace {
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (fold(a[i]) != fold(b[i])) return false;
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
   }
   return true;
 }

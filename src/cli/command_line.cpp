@@ -14,10 +14,6 @@
 namespace tessarel {
 namespace {
 
-bool IsScanSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // Reads "-c:value" / "-f:value" as a "%s" scan would: the prefix must match
 // exactly, leading white space is skipped, the value ends at white space.
 // Otherwise value keeps what it held.

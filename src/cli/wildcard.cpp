@@ -3,12 +3,6 @@
 #include <cstddef>
 
 namespace tessarel {
-namespace {
-
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
-
 bool MatchWildcard(std::string_view pattern, std::string_view name) {
   // Greedy match with one backtrack point (the latest '*'): linear in
   // practice and never recursive, so no pattern can blow the stack.

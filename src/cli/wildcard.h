@@ -4,6 +4,10 @@
 
 namespace tessarel {
 
+inline char FoldAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // '*' matches any run, '?' one character; everything else is literal, with
 // ASCII letters compared without regard to case, as the Windows search does.
 bool MatchWildcard(std::string_view pattern, std::string_view name);

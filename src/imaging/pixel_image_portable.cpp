@@ -35,7 +35,7 @@ struct NativeImage {
   // A decoded image keeps the decoder's ARGB words, row-major.
   std::vector<std::uint32_t> argb;
 
-  std::uint8_t* BmpPixel(std::uint32_t x, std::uint32_t y) {
+  std::uint8_t* BmpPixel(std::uint32_t x, std::uint32_t y) const {
     const std::size_t bytesPerPixel = format == PixelFormat32bppARGB ? 4 : 3;
     return bmpFile + layout.pixelOffset + (height - 1 - y) * layout.stride + x * bytesPerPixel;
   }
@@ -118,11 +118,6 @@ PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFor
   if (width <= 0 || height <= 0 ||
       (format != PixelFormat24bppRGB && format != PixelFormat32bppARGB)) {
     image->lastStatus = ImageStatus::InvalidParameter;
-    return image;
-  }
-  const std::uint64_t pixels = std::uint64_t(width) * std::uint64_t(height);
-  if (pixels > kMaxDecodedPixels) {
-    image->lastStatus = ImageStatus::OutOfMemory;
     return image;
   }
   // A new bitmap is all zero bits: opaque black in 24bpp, transparent in 32bpp.
@@ -211,38 +206,47 @@ bool PixelImage::RawFormat(Guid& format) {
   return true;
 }
 
-bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
-  if (native == nullptr || !InBounds(*native, x, y)) {
-    return Fail(*this, ImageStatus::InvalidParameter);
-  }
-  if (!native->bmpFile) {
-    const std::uint32_t value = native->argb[std::size_t(y) * native->width + std::uint32_t(x)];
-    argb = native->format == PixelFormat24bppRGB ? (value | 0xFF000000u) : value;
-    return true;
-  }
-  const std::uint8_t* p = native->BmpPixel(std::uint32_t(x), std::uint32_t(y));
-  const std::uint32_t alpha = native->format == PixelFormat32bppARGB ? p[3] : 0xFF;
-  argb = alpha << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-  return true;
-}
-
-bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
-  if (native == nullptr || !InBounds(*native, x, y)) {
-    return Fail(*this, ImageStatus::InvalidParameter);
-  }
-  if (!native->bmpFile) {
-    native->argb[std::size_t(y) * native->width + std::uint32_t(x)] = argb;
-    return true;
-  }
-  std::uint8_t* p = native->BmpPixel(std::uint32_t(x), std::uint32_t(y));
-  p[0] = static_cast<std::uint8_t>(argb);
-  p[1] = static_cast<std::uint8_t>(argb >> 8);
-  p[2] = static_cast<std::uint8_t>(argb >> 16);
-  if (native->format == PixelFormat32bppARGB) p[3] = static_cast<std::uint8_t>(argb >> 24);
-  return true;
-}
-
 namespace {
+
+// Pixels x0 .. x0 + count - 1 of row y, which the caller has checked lie in
+// the image: the one place that knows how each kind of storage holds a pixel.
+void ReadPixels(const NativeImage& image, std::uint32_t x0, std::uint32_t y, std::size_t count,
+                std::uint32_t* argb) {
+  if (!image.bmpFile) {
+    const std::uint32_t* row = image.argb.data() + std::size_t(y) * image.width + x0;
+    const std::uint32_t alpha = image.format == PixelFormat24bppRGB ? 0xFF000000u : 0;
+    for (std::size_t x = 0; x < count; ++x) argb[x] = row[x] | alpha;
+    return;
+  }
+  const std::uint8_t* p = image.BmpPixel(x0, y);
+  if (image.format == PixelFormat32bppARGB) {
+    for (std::size_t x = 0; x < count; ++x, p += 4) {
+      argb[x] =
+          std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+    }
+  } else {
+    for (std::size_t x = 0; x < count; ++x, p += 3) {
+      argb[x] = 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+    }
+  }
+}
+
+void WritePixels(NativeImage& image, std::uint32_t x0, std::uint32_t y, std::size_t count,
+                 const std::uint32_t* argb) {
+  if (!image.bmpFile) {
+    std::copy_n(argb, count,
+                image.argb.begin() + std::ptrdiff_t(std::size_t(y) * image.width + x0));
+    return;
+  }
+  std::uint8_t* p = image.BmpPixel(x0, y);
+  const std::size_t step = image.format == PixelFormat32bppARGB ? 4 : 3;
+  for (std::size_t x = 0; x < count; ++x, p += step) {
+    p[0] = static_cast<std::uint8_t>(argb[x]);
+    p[1] = static_cast<std::uint8_t>(argb[x] >> 8);
+    p[2] = static_cast<std::uint8_t>(argb[x] >> 16);
+    if (step == 4) p[3] = static_cast<std::uint8_t>(argb[x] >> 24);
+  }
+}
 
 // How many of the row's first count pixels exist; records a failure for the rest.
 std::size_t RowPixels(PixelImage& image, std::int32_t y, std::size_t count) {
@@ -257,44 +261,31 @@ std::size_t RowPixels(PixelImage& image, std::int32_t y, std::size_t count) {
 
 }  // namespace
 
+bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
+  if (native == nullptr || !InBounds(*native, x, y)) {
+    return Fail(*this, ImageStatus::InvalidParameter);
+  }
+  ReadPixels(*native, std::uint32_t(x), std::uint32_t(y), 1, &argb);
+  return true;
+}
+
+bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
+  if (native == nullptr || !InBounds(*native, x, y)) {
+    return Fail(*this, ImageStatus::InvalidParameter);
+  }
+  WritePixels(*native, std::uint32_t(x), std::uint32_t(y), 1, &argb);
+  return true;
+}
+
 std::size_t PixelImage::GetRow(std::int32_t y, std::span<std::uint32_t> argb) {
   const std::size_t n = RowPixels(*this, y, argb.size());
-  if (n == 0) return 0;
-  if (!native->bmpFile) {
-    const std::uint32_t* row = native->argb.data() + std::size_t(y) * native->width;
-    const std::uint32_t alpha = native->format == PixelFormat24bppRGB ? 0xFF000000u : 0;
-    for (std::size_t x = 0; x < n; ++x) argb[x] = row[x] | alpha;
-    return n;
-  }
-  const std::uint8_t* p = native->BmpPixel(0, std::uint32_t(y));
-  if (native->format == PixelFormat32bppARGB) {
-    for (std::size_t x = 0; x < n; ++x, p += 4) {
-      argb[x] =
-          std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-    }
-  } else {
-    for (std::size_t x = 0; x < n; ++x, p += 3) {
-      argb[x] = 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-    }
-  }
+  if (n > 0) ReadPixels(*native, 0, std::uint32_t(y), n, argb.data());
   return n;
 }
 
 void PixelImage::SetRow(std::int32_t y, std::span<const std::uint32_t> argb) {
   const std::size_t n = RowPixels(*this, y, argb.size());
-  if (n == 0) return;
-  if (!native->bmpFile) {
-    std::copy_n(argb.begin(), n, native->argb.begin() + std::ptrdiff_t(y) * native->width);
-    return;
-  }
-  std::uint8_t* p = native->BmpPixel(0, std::uint32_t(y));
-  const std::size_t step = native->format == PixelFormat32bppARGB ? 4 : 3;
-  for (std::size_t x = 0; x < n; ++x, p += step) {
-    p[0] = static_cast<std::uint8_t>(argb[x]);
-    p[1] = static_cast<std::uint8_t>(argb[x] >> 8);
-    p[2] = static_cast<std::uint8_t>(argb[x] >> 16);
-    if (step == 4) p[3] = static_cast<std::uint8_t>(argb[x] >> 24);
-  }
+  if (n > 0) WritePixels(*native, 0, std::uint32_t(y), n, argb.data());
 }
 
 bool PixelImage::Save(const std::string& path, const Guid& encoder) {

@@ -6,10 +6,6 @@
 namespace tessarel {
 namespace {
 
-bool IsScanSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // Reads a number the way "%d" does (optional white space, optional sign,
 // decimal digits) starting at pos. A '%' or anything else in the name is just
 // a character here: the name is never used as a format string. A value that

@@ -9,6 +9,11 @@ namespace tessarel {
 
 inline constexpr std::string_view DefaultSizeMask = "(@wx@h)";
 
+// White space as the standard formatted scans (%d, %s) skip it.
+inline bool IsScanSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
 struct SizeMask {
   char widthOpen = 0;
   char widthClose = 0;
