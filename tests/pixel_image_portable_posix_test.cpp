@@ -1,9 +1,15 @@
-// The in-memory image layer keeps plain 24-bit BMP files as read instead of
-// decoding them; what it shows must be what the decoder would have given.
+// The image layer reads plain 24-bit BMP files, and RAW files, row by row
+// as they are asked for instead of decoding them whole: what it shows must be
+// what the decoder would have given, and a file that shrinks meanwhile must
+// fail cleanly.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "imaging/bmp_codec.h"
+#include "imaging/bmp_export.h"
 #include "imaging/pixel_image.h"
+#include "raw/raw_file.h"
 #include "test_support/test_support.h"
 
 namespace tessarel {
@@ -45,6 +51,38 @@ TEST(PlainBmpFiles, ShowWhatTheDecoderShows) {
                            "g/pal8topdown.bmp", "g/rgb32.bmp"}) {
     ExpectSameAsDecoder(data + "/bmpsuite/" + name);
   }
+}
+
+TEST(FilesReadRowByRow, ShrinkingUnderneathFailsCleanly) {
+  testing::TempDir dir;
+  const std::uint32_t w = 300, h = 1000;  // several bands
+  std::vector<std::uint32_t> argb(w * h, 0xFF204060u);
+  std::vector<std::uint8_t> file;
+  ASSERT_TRUE(EncodeBmp(w, h, 24, argb, file));
+  testing::WriteBytes(dir / "plain.bmp", file);
+  testing::WriteBytes(dir / "pic(300x1000).raw", std::vector<std::uint8_t>(w * h * 2 + w * h / 8));
+
+  PixelImagePtr bmp = LoadImageFromFile(dir / "plain.bmp");
+  PixelImagePtr picture, mask;
+  ASSERT_TRUE(LoadRawFile(dir / "pic(300x1000).raw", "(@wx@h)", picture, mask));
+  std::filesystem::resize_file(dir / "plain.bmp", file.size() / 2);
+  std::filesystem::resize_file(dir / "pic(300x1000).raw", w * h);
+
+  // The bottom rows still there read; the top rows, at the file's end, fail.
+  std::vector<std::uint32_t> row(w);
+  EXPECT_EQ(bmp->GetRow(std::int32_t(h) - 1, row), w);
+  EXPECT_EQ(row[0], 0xFF204060u);
+  EXPECT_EQ(bmp->GetRow(0, row), 0u);
+  std::uint32_t pixel = 7;
+  EXPECT_FALSE(bmp->GetPixel(5, 0, pixel));
+  EXPECT_EQ(pixel, 7u);
+  Guid encoder;
+  ASSERT_TRUE(FindEncoderClsid("image/bmp", encoder));
+  EXPECT_FALSE(bmp->Save(dir / "copy.bmp", encoder));
+  EXPECT_FALSE(SaveBmpPair(dir / "pic.raw", picture.get(), mask.get(), ""));
+  EXPECT_FALSE(testing::FileExists(dir / "copy.bmp"));
+  EXPECT_FALSE(testing::FileExists(dir / "pic.bmp"));
+  EXPECT_FALSE(testing::FileExists(dir / "pic_mask.bmp"));
 }
 
 }  // namespace

@@ -58,6 +58,55 @@ TEST(PixelImage, ObjectsWithoutNativeImageAreInert) {
   }
 }
 
+// An image made from rows is a blank image with those rows set: the same
+// pixels, the same saved file, and writable like any other.
+TEST(PixelImage, ImagesFromRowsAreBlankImagesWithTheRowsSet) {
+  testing::TempDir dir;
+  const auto value = [](std::uint32_t x, std::uint32_t y) {
+    return (0x00FFFFFFu & (x * 0x1F0D07u + y * 0x0B0503u)) | (x % 3 == 0 ? 0x80000000u : 0);
+  };
+  for (PixelFormat format : {PixelFormat24bppRGB, PixelFormat32bppARGB}) {
+    for (std::int32_t width : {1, 2, 3, 4, 5, 7, 9}) {
+      SCOPED_TRACE(::testing::Message() << "format " << format << " width " << width);
+      const std::int32_t height = 3;
+      PixelImagePtr rows = CreateImageFromRows(width, height, format,
+                                               [&](std::uint32_t y, std::span<std::uint32_t> row) {
+                                                 EXPECT_EQ(row.size(), std::size_t(width));
+                                                 for (std::uint32_t x = 0; x < row.size(); ++x)
+                                                   row[x] = value(x, y);
+                                                 return true;
+                                               });
+      PixelImagePtr blank = CreateBlankImage(width, height, format);
+      for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) blank->SetPixel(x, y, value(x, y));
+      }
+      for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) {
+          std::uint32_t a = 1, b = 2;
+          ASSERT_TRUE(rows->GetPixel(x, y, a));
+          ASSERT_TRUE(blank->GetPixel(x, y, b));
+          EXPECT_EQ(a, b) << x << "," << y;
+        }
+      }
+      ASSERT_TRUE(rows->Save(dir / "rows.bmp", BmpEncoder()));
+      ASSERT_TRUE(blank->Save(dir / "blank.bmp", BmpEncoder()));
+      EXPECT_EQ(testing::ReadBytes(dir / "rows.bmp"), testing::ReadBytes(dir / "blank.bmp"));
+
+      // Writing keeps every other pixel.
+      ASSERT_TRUE(rows->SetPixel(width - 1, 1, 0xFF123456u));
+      ASSERT_TRUE(blank->SetPixel(width - 1, 1, 0xFF123456u));
+      ASSERT_TRUE(rows->Save(dir / "rows.bmp", BmpEncoder()));
+      ASSERT_TRUE(blank->Save(dir / "blank.bmp", BmpEncoder()));
+      EXPECT_EQ(testing::ReadBytes(dir / "rows.bmp"), testing::ReadBytes(dir / "blank.bmp"));
+    }
+  }
+  // Sizes and formats are refused as for blank images; so is a missing source.
+  const RowSource any = [](std::uint32_t, std::span<std::uint32_t>) { return true; };
+  EXPECT_EQ(CreateImageFromRows(0, 3, PixelFormat24bppRGB, any)->native, nullptr);
+  EXPECT_EQ(CreateImageFromRows(3, 3, 0, any)->native, nullptr);
+  EXPECT_EQ(CreateImageFromRows(3, 3, PixelFormat24bppRGB, nullptr)->native, nullptr);
+}
+
 TEST(PixelImage, PixelsOutsideTheImageFail) {
   PixelImagePtr image = CreateBlankImage(3, 2, PixelFormat24bppRGB);
   ASSERT_TRUE(image && image->native);
@@ -158,11 +207,18 @@ TEST(PixelImage, RowsBehaveExactlyLikePixelByPixel) {
         return CreateBlankImage(5, 3, PixelFormat32bppARGB);
       case 2:
         return LoadImageFromFile(dir / "five.bmp");
+      case 3:
+        return CreateImageFromRows(5, 3, PixelFormat24bppRGB,
+                                   [](std::uint32_t y, std::span<std::uint32_t> row) {
+                                     for (std::uint32_t x = 0; x < row.size(); ++x)
+                                       row[x] = (y * 5 + x) * 0x010305u;  // alpha 0: still opaque
+                                     return true;
+                                   });
       default:
         return CreateBlankImage(0, 0, PixelFormat24bppRGB);
     }
   };
-  for (int kind = 0; kind < 4; ++kind) {
+  for (int kind = 0; kind < 5; ++kind) {
     for (std::int32_t y : {-1, 0, 2, 3}) {
       for (std::size_t length : {0, 1, 4, 5, 8}) {
         SCOPED_TRACE(::testing::Message() << "kind " << kind << " y " << y << " n " << length);

@@ -14,8 +14,8 @@ TEST(RawLayout, Sizes) {
     std::size_t colour, mask, file;
   };
   const Case cases[] = {
-      {1, 1, 2, 1, 4},     {8, 1, 16, 1, 18},  {2, 2, 8, 1, 10},       {4, 4, 32, 2, 34},
-      {3, 3, 18, 2, 20},   {23, 23, 1058, 67, 1126}, {0, 5, 0, 0, 0}, {16, 1, 32, 2, 34},
+      {1, 1, 2, 1, 4},   {8, 1, 16, 1, 18},        {2, 2, 8, 1, 10}, {4, 4, 32, 2, 34},
+      {3, 3, 18, 2, 20}, {23, 23, 1058, 67, 1126}, {0, 5, 0, 0, 0},  {16, 1, 32, 2, 34},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
@@ -43,7 +43,7 @@ TEST(RawCodec, ColourWordsAndMaskBitsAreLaidOutExactly) {
   std::vector<std::uint8_t> bytes;
   ASSERT_TRUE(PackRaw(colour, mask, 2, 2, bytes));
   const std::vector<std::uint8_t> want = {0xFF, 0xFF, 0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F,
-                                          0x40,  // second pixel transparent: bit 0x40
+                                          0x40,   // second pixel transparent: bit 0x40
                                           0x00};  // parity byte (9 bytes of planes)
   EXPECT_EQ(bytes, want);
 }
@@ -115,6 +115,50 @@ TEST(RawCodec, RangesOutsideThePictureAreRefused) {
   EXPECT_FALSE(PackRawPixels(row, row, sizes, 7, bytes));
   bytes.pop_back();
   EXPECT_FALSE(PackRawPixels(row, row, sizes, 0, bytes));
+}
+
+// The plane forms at every bit position and across their internal stretches
+// of whole bytes, against the layout taken one bit at a time.
+TEST(RawCodec, MaskPlaneFormsWorkFromAnyBit) {
+  for (std::size_t bit = 0; bit < 8; ++bit) {
+    for (std::size_t count : {0, 1, 7, 8, 9, 63, 64, 65, 130}) {
+      SCOPED_TRACE(::testing::Message() << "bit " << bit << " count " << count);
+      std::vector<RawPixel> mask(count);
+      for (std::size_t i = 0; i < count; ++i) mask[i] = (i * 7 + bit) % 3 == 0 ? 0 : 0x010000;
+      std::vector<std::uint8_t> plane((bit + count + 7) / 8, 0);
+      ASSERT_TRUE(PackRawMask(mask, bit, plane));
+      for (std::size_t i = 0; i < plane.size() * 8; ++i) {
+        const bool set = (plane[i / 8] & (0x80 >> (i % 8))) != 0;
+        const bool transparent = i >= bit && i < bit + count && mask[i - bit] == 0;
+        ASSERT_EQ(set, transparent) << "bit " << i;
+      }
+      std::vector<RawPixel> back(count, 5);
+      ASSERT_TRUE(UnpackRawMask(plane, bit, back));
+      for (std::size_t i = 0; i < count; ++i) {
+        ASSERT_EQ(back[i], mask[i] == 0 ? 0u : 0x00FFFFFFu) << i;
+      }
+      if (count > 0) {
+        const std::span<std::uint8_t> tooShort(plane.data(), (bit + count - 1) / 8);
+        EXPECT_FALSE(PackRawMask(mask, bit, tooShort));
+        EXPECT_FALSE(UnpackRawMask(tooShort, bit, back));
+      }
+    }
+  }
+}
+
+TEST(RawCodec, EveryColourWordSurvivesUnpackAndPack) {
+  std::vector<std::uint8_t> words(2 * 65536);
+  for (std::size_t v = 0; v < 65536; ++v) {
+    words[2 * v] = std::uint8_t(v >> 8);
+    words[2 * v + 1] = std::uint8_t(v);
+  }
+  std::vector<RawPixel> colour(65536);
+  ASSERT_TRUE(UnpackRawColour(words, colour));
+  std::vector<std::uint8_t> back(words.size());
+  ASSERT_TRUE(PackRawColour(colour, back));
+  EXPECT_EQ(back, words);
+  EXPECT_FALSE(PackRawColour(colour, std::span(back).first(back.size() - 1)));
+  EXPECT_FALSE(UnpackRawColour(std::span(words).first(words.size() - 1), colour));
 }
 
 }  // namespace

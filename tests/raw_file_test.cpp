@@ -4,6 +4,9 @@
 
 #include <filesystem>
 
+#include "imaging/bmp_codec.h"
+#include "imaging/bmp_export.h"
+#include "imaging/source_image.h"
 #include "raw/raw_codec.h"
 #include "test_support/test_support.h"
 
@@ -35,8 +38,8 @@ TEST(LoadRawFile, ReadsPictureAndMaskFromA23x23File) {
   for (int i = 0; i < 23 * 23; ++i) {
     const int x = i % 23, y = i / 23;
     const std::uint32_t v = std::uint32_t(bytes[2 * i]) << 8 | bytes[2 * i + 1];
-    const std::uint32_t want = 0xFF000000u | ((v >> 11) << 3) << 16 | (((v >> 5) & 63) << 2) << 8 |
-                               ((v & 31) << 3);
+    const std::uint32_t want =
+        0xFF000000u | ((v >> 11) << 3) << 16 | (((v >> 5) & 63) << 2) << 8 | ((v & 31) << 3);
     std::uint32_t p = 0, m = 0;
     ASSERT_TRUE(picture->GetPixel(x, y, p));
     ASSERT_TRUE(mask->GetPixel(x, y, m));
@@ -127,6 +130,44 @@ TEST(SaveRawFile, SmallerMaskRepeatsItsLastPixel) {
   EXPECT_EQ(bytes[12], 0x7C);  // pixel 0 opaque, pixels 1..5 transparent
 }
 
+// Pictures larger than the pieces they are read and written in, both ways:
+// RAW -> BMP pair must give the encoder's files, and the pair -> RAW the
+// original bytes, whether the mask plane is made beside the colour plane
+// or after it (one image passed as both).
+TEST(SaveRawFile, BigPicturesConvertExactlyBothWays) {
+  testing::TempDir dir;
+  const int w = 1001, h = 2200;  // several bands of each plane; rows not whole bytes
+  const std::vector<std::uint8_t> raw = MakeRaw(w, h);
+  testing::WriteBytes(dir / "big(1001x2200).raw", raw);
+  PixelImagePtr picture, mask;
+  ASSERT_TRUE(LoadRawFile(dir / "big(1001x2200).raw", "(@wx@h)", picture, mask));
+  ASSERT_TRUE(SaveBmpPair(dir / "big(1001x2200).raw", picture.get(), mask.get(), ""));
+
+  std::vector<RawPixel> colour, transparency;
+  ASSERT_TRUE(UnpackRaw(raw, w, h, colour, transparency));
+  std::vector<std::uint32_t> pictureArgb, maskArgb;
+  for (std::size_t i = 0; i < colour.size(); ++i) {
+    const RawPixel c = colour[i];
+    pictureArgb.push_back(0xFF000000u | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16));
+    maskArgb.push_back(transparency[i] == 0 ? 0xFF000000u : 0xFFFFFFFFu);
+  }
+  std::vector<std::uint8_t> want;
+  ASSERT_TRUE(EncodeBmp(w, h, 24, pictureArgb, want));
+  EXPECT_EQ(testing::ReadBytes(dir / "big(1001x2200).bmp"), want);
+  ASSERT_TRUE(EncodeBmp(w, h, 24, maskArgb, want));
+  EXPECT_EQ(testing::ReadBytes(dir / "big(1001x2200)_mask.bmp"), want);
+
+  PixelImagePtr bmpPicture, bmpMask;
+  ASSERT_TRUE(LoadSourceImage(dir / "big(1001x2200).bmp", bmpPicture, bmpMask));
+  ASSERT_TRUE(SaveRawFile(dir / "back.bmp", bmpPicture.get(), bmpMask.get(), "(@wx@h)"));
+  EXPECT_EQ(testing::ReadBytes(dir / "back(1001x2200).raw"), raw);
+  ASSERT_TRUE(SaveRawFile(dir / "mask.bmp", bmpMask.get(), bmpMask.get(), "(@wx@h)"));
+  ASSERT_TRUE(SaveRawFile(dir / "ref.bmp", bmpMask.get(),
+                          LoadImageFromFile(dir / "big(1001x2200)_mask.bmp").get(), "(@wx@h)"));
+  EXPECT_EQ(testing::ReadBytes(dir / "mask(1001x2200).raw"),
+            testing::ReadBytes(dir / "ref(1001x2200).raw"));
+}
+
 TEST(SaveRawFile, FailsWithoutWriting) {
   testing::TempDir dir;
   PixelImagePtr picture = CreateBlankImage(2, 2, PixelFormat24bppRGB);
@@ -137,8 +178,8 @@ TEST(SaveRawFile, FailsWithoutWriting) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
   // Never over the conversion's own input.
   testing::WriteBytes(dir / "in(2x2).raw", {1, 2, 3});
-  EXPECT_FALSE(SaveRawFile(dir / "in(2x2).gif", picture.get(), mask.get(), "(@wx@h)",
-                           dir / "in(2x2).raw"));
+  EXPECT_FALSE(
+      SaveRawFile(dir / "in(2x2).gif", picture.get(), mask.get(), "(@wx@h)", dir / "in(2x2).raw"));
   EXPECT_EQ(testing::ReadBytes(dir / "in(2x2).raw"), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 

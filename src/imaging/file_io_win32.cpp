@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 #include <string>
 
@@ -76,9 +77,8 @@ bool ReplaceFileAtomically(const std::string& path,
                            const std::function<bool(const std::string& temporary)>& write) {
   std::string temporary;
   if (!CreateTemporaryBeside(path, temporary)) return false;
-  const bool ok =
-      write(temporary) &&
-      MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  const bool ok = write(temporary) &&
+                  MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
   if (!ok) DeleteFileA(temporary.c_str());
   return ok;
 }
@@ -118,14 +118,60 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
   return ok;
 }
 
-bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
-  return ReplaceFileAtomically(path, [bytes](const std::string& temporary) {
+bool WriteFileAtomically(const std::string& path,
+                         const std::function<bool(const WriteChunk& write)>& produce) {
+  return ReplaceFileAtomically(path, [&produce](const std::string& temporary) {
     const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    const bool written = WriteAll(file, bytes);
+    const bool written =
+        produce([file](std::span<const std::uint8_t> piece) { return WriteAll(file, piece); });
     return (CloseHandle(file) != 0) && written;
   });
+}
+
+bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+  return WriteFileAtomically(path, [bytes](const WriteChunk& write) { return write(bytes); });
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool ReadOnlyFile::Open(const std::string& path) {
+  if (handle_ != -1) return false;
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  // Disk files only, as in ReadWholeFile.
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    CloseHandle(file);
+    return false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  size_ = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
+  return true;
+}
+
+bool ReadOnlyFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes) {
+  if (handle_ == -1 || offset > UINT64_MAX - bytes.size()) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::uint64_t at = offset + done;
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(at);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), bytes.data() + done, chunk, &got, &where) ||
+        got == 0) {
+      return false;
+    }
+    done += got;
+  }
+  return true;
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {

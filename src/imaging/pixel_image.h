@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -91,7 +92,8 @@ struct PixelImage {
   // Row forms for the conversion loops, with exactly the results of
   // GetPixel / SetPixel called for x = 0, 1, ... in turn: GetRow returns how
   // many leading pixels of row y it read (pixels past the image fail, and
-  // leave their slots untouched); SetRow writes those that lie in the image.
+  // leave their slots untouched; a row that cannot be read at all gives 0,
+  // and may have changed any slot); SetRow writes those that lie in the image.
   std::size_t GetRow(std::int32_t y, std::span<std::uint32_t> argb);
   void SetRow(std::int32_t y, std::span<const std::uint32_t> argb);
   // Writes atomically: a failed save leaves an existing file as it was.
@@ -105,9 +107,23 @@ struct PixelImageRelease {
 };
 using PixelImagePtr = std::unique_ptr<PixelImage, PixelImageRelease>;
 
-// Both return null only when the object itself cannot be allocated; a refused
-// size or an undecodable file gives an object without a native image.
+// Fills argb (exactly the image's width) with row y, top row 0, as 0xAARRGGBB;
+// false when the row cannot be produced.
+using RowSource = std::function<bool(std::uint32_t y, std::span<std::uint32_t> argb)>;
+
+// All three return null only when the object itself cannot be allocated; a
+// refused size or an undecodable file gives an object without a native image.
 PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFormat format);
+// An image with the pixels rows gives, as if each had been set on a blank
+// image of that format (24bpp reads back opaque). Where the layer can, it
+// keeps rows instead of the pixels and asks it again whenever a row is read
+// or saved, so that a picture converted on its way to a file is never held
+// whole; then rows must stay valid for the image's lifetime, pixels of a row
+// it cannot produce fail to read, and a save needing one fails. The first
+// write to the image stores every pixel (rows it cannot produce stay zero).
+// Elsewhere every row is asked for once, here, and one that fails stays zero.
+PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, PixelFormat format,
+                                  RowSource rows);
 PixelImagePtr LoadImageFromFile(const std::string& path);
 
 }  // namespace tessarel

@@ -141,6 +141,24 @@ PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFor
   return image;
 }
 
+// GDI+ has no bitmap that asks for its rows: every row is asked for once.
+PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, PixelFormat format,
+                                  RowSource rows) {
+  if (!rows) return CreateBlankImage(0, 0, format);  // an object without an image
+  PixelImagePtr image = CreateBlankImage(width, height, format);
+  if (!image || image->native == nullptr) return image;
+  std::vector<std::uint32_t> row;
+  try {
+    row.resize(static_cast<std::uint32_t>(width));
+  } catch (const std::bad_alloc&) {
+    return image;
+  }
+  for (std::int32_t y = 0; y < height; ++y) {
+    if (rows(static_cast<std::uint32_t>(y), row)) image->SetRow(y, row);
+  }
+  return image;
+}
+
 PixelImagePtr LoadImageFromFile(const std::string& path) {
   PixelImagePtr image = NewImage();
   if (!image) return image;
@@ -220,8 +238,9 @@ bool LockRow(PixelImage& image, std::int32_t y, std::size_t n, UINT mode, std::u
   data.Stride = static_cast<INT>(n * 4);
   data.PixelFormat = PixelFormat32bppARGB;
   data.Scan0 = buffer;
-  if (gdip::GdipBitmapLockBits(image.native->bitmap, &rect, mode | Gdiplus::ImageLockModeUserInputBuf,
-                               PixelFormat32bppARGB, &data) != Gdiplus::Ok) {
+  if (gdip::GdipBitmapLockBits(image.native->bitmap, &rect,
+                               mode | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppARGB,
+                               &data) != Gdiplus::Ok) {
     return false;
   }
   return gdip::GdipBitmapUnlockBits(image.native->bitmap, &data) == Gdiplus::Ok;

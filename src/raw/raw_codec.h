@@ -44,10 +44,20 @@ bool PackRaw(std::span<const RawPixel> colour, std::span<const RawPixel> mask, s
 // Range forms for callers that stream a picture row by row: pixels
 // [first, first + colour.size()) of the picture whose sizes are given. The
 // range and the buffer must lie within the sizes (false otherwise).
-bool UnpackRawPixels(std::span<const std::uint8_t> bytes, const RawSizes& sizes,
-                     std::size_t first, std::span<RawPixel> colour, std::span<RawPixel> mask);
+bool UnpackRawPixels(std::span<const std::uint8_t> bytes, const RawSizes& sizes, std::size_t first,
+                     std::span<RawPixel> colour, std::span<RawPixel> mask);
 // bytes must be sizes.fileBytes long and zero where the range's mask bits go.
 bool PackRawPixels(std::span<const RawPixel> colour, std::span<const RawPixel> mask,
                    const RawSizes& sizes, std::size_t first, std::span<std::uint8_t> bytes);
+
+// One plane at a time, for callers holding only part of a file. words
+// starts at the first pixel's colour word; plane starts at a byte of the
+// transparency plane, with the first pixel's bit the bit-th counted from that
+// byte's 0x80 bit. False when the span is too short for the pixels.
+bool UnpackRawColour(std::span<const std::uint8_t> words, std::span<RawPixel> colour);
+bool UnpackRawMask(std::span<const std::uint8_t> plane, std::size_t bit, std::span<RawPixel> mask);
+bool PackRawColour(std::span<const RawPixel> colour, std::span<std::uint8_t> words);
+// Sets the bits of transparent pixels; the others must already be zero.
+bool PackRawMask(std::span<const RawPixel> mask, std::size_t bit, std::span<std::uint8_t> plane);
 
 }  // namespace tessarel

@@ -1,7 +1,11 @@
 #include "raw/raw_file.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "imaging/file_io.h"
@@ -14,6 +18,8 @@ namespace {
 
 constexpr std::uint32_t kOpaqueBlack = 0xFF000000u;
 constexpr std::uint32_t kOpaqueWhite = 0xFFFFFFFFu;
+// RAW files are written in pieces of this size.
+constexpr std::size_t kPieceBytes = 256 * 1024;
 
 RawPixel ToRawPixel(std::uint32_t argb) {
   return ((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16);
@@ -33,6 +39,49 @@ std::uint32_t ReadRowWithFallback(PixelImage& image, std::int32_t y,
   return last;
 }
 
+// One plane of a RAW file, read a band of rows at a time as rows are asked
+// for. Only images that exist ask, so rows lie within 2^26 pixels and the
+// bit arithmetic cannot overflow.
+class RawPlaneRows {
+ public:
+  RawPlaneRows(std::shared_ptr<ReadOnlyFile> file, std::uint64_t planeOffset, std::uint64_t rowBits,
+               std::uint32_t height)
+      : file_(std::move(file)),
+        planeOffset_(planeOffset),
+        rowBits_(rowBits),
+        height_(height),
+        bandRows_(std::uint32_t(std::clamp<std::uint64_t>(kPieceBytes * 8 / rowBits, 1, height))) {}
+
+  // The bytes holding row y, and the row's first bit counted from the first
+  // byte's 0x80 bit. False when the file cannot give them (it may have shrunk).
+  bool Row(std::uint32_t y, std::span<const std::uint8_t>& bytes, std::size_t& bit) {
+    const std::uint32_t index = y / bandRows_;
+    if (std::int64_t{index} != bandIndex_) {
+      bandIndex_ = -1;
+      const std::uint64_t first = std::uint64_t{index} * bandRows_;
+      const std::uint64_t end = std::min<std::uint64_t>(first + bandRows_, height_);
+      bandStart_ = first * rowBits_ / 8;
+      band_.resize(std::size_t((end * rowBits_ + 7) / 8 - bandStart_));
+      if (!file_->ReadAt(planeOffset_ + bandStart_, band_)) return false;
+      bandIndex_ = index;
+    }
+    const std::uint64_t rowBit = std::uint64_t{y} * rowBits_ - bandStart_ * 8;
+    bytes = std::span<const std::uint8_t>(band_).subspan(std::size_t(rowBit / 8));
+    bit = std::size_t(rowBit % 8);
+    return true;
+  }
+
+ private:
+  std::shared_ptr<ReadOnlyFile> file_;
+  std::uint64_t planeOffset_;
+  std::uint64_t rowBits_;
+  std::uint32_t height_;
+  std::uint32_t bandRows_;
+  std::vector<std::uint8_t> band_;
+  std::int64_t bandIndex_ = -1;
+  std::uint64_t bandStart_ = 0;
+};
+
 }  // namespace
 
 bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImagePtr& picture,
@@ -45,37 +94,40 @@ bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImag
   if (size.width <= 0 || size.height <= 0 || !RawLayout(size.width, size.height, sizes)) {
     return false;
   }
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes)) return false;
-  if (bytes.size() < sizes.colourBytes + sizes.maskBytes) return false;
+  auto file = std::make_shared<ReadOnlyFile>();
+  if (!file->Open(path)) return false;
+  if (file->Size() < sizes.colourBytes + sizes.maskBytes) return false;
 
-  picture = CreateBlankImage(size.width, size.height, PixelFormat24bppRGB);
-  mask = CreateBlankImage(size.width, size.height, PixelFormat24bppRGB);
-  if (!picture || !mask) return false;
-
-  // One row at a time: whole-picture arrays would double the peak memory.
-  std::vector<RawPixel> colour, transparency;
-  std::vector<std::uint32_t> pictureRow, maskRow;
-  try {
-    for (auto* row : {&colour, &transparency, &pictureRow, &maskRow}) {
-      row->resize(std::size_t(size.width));
-    }
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  for (std::int32_t y = 0; y < size.height; ++y) {
-    if (!UnpackRawPixels(bytes, sizes, std::size_t(y) * std::size_t(size.width), colour,
-                         transparency)) {
-      return false;
-    }
-    for (std::size_t x = 0; x < colour.size(); ++x) {
-      pictureRow[x] = ToArgb(colour[x]);
-      maskRow[x] = transparency[x] == 0 ? kOpaqueBlack : kOpaqueWhite;
-    }
-    picture->SetRow(y, pictureRow);
-    mask->SetRow(y, maskRow);
-  }
-  return true;
+  // Both images read their rows from the file whenever they are read or
+  // saved, so that a picture converted to BMP is never held whole.
+  const auto width = std::uint32_t(size.width);
+  const auto height = std::uint32_t(size.height);
+  auto colourRows = std::make_shared<RawPlaneRows>(file, 0, 16 * std::uint64_t{width}, height);
+  auto maskRows =
+      std::make_shared<RawPlaneRows>(file, sizes.colourBytes, std::uint64_t{width}, height);
+  picture =
+      CreateImageFromRows(size.width, size.height, PixelFormat24bppRGB,
+                          [colourRows](std::uint32_t y, std::span<std::uint32_t> row) {
+                            std::span<const std::uint8_t> bytes;
+                            std::size_t bit = 0;
+                            if (!colourRows->Row(y, bytes, bit) || !UnpackRawColour(bytes, row))
+                              return false;
+                            for (std::uint32_t& pixel : row) pixel = ToArgb(pixel);
+                            return true;
+                          });
+  mask =
+      CreateImageFromRows(size.width, size.height, PixelFormat24bppRGB,
+                          [maskRows](std::uint32_t y, std::span<std::uint32_t> row) {
+                            std::span<const std::uint8_t> bytes;
+                            std::size_t bit = 0;
+                            if (!maskRows->Row(y, bytes, bit) || !UnpackRawMask(bytes, bit, row)) {
+                              return false;
+                            }
+                            // 0 (transparent) becomes black, 0x00FFFFFF white.
+                            for (std::uint32_t& pixel : row) pixel |= kOpaqueBlack;
+                            return true;
+                          });
+  return picture && mask;
 }
 
 std::string RawOutputPath(const std::string& outPath, std::int32_t width, std::int32_t height,
@@ -97,32 +149,63 @@ bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* ma
   if (width > INT32_MAX || height > INT32_MAX || !RawLayout(width, height, sizes)) return false;
   const auto w = static_cast<std::int32_t>(width);
   const auto h = static_cast<std::int32_t>(height);
+  const std::string name = RawOutputPath(outPath, w, h, sizeMask);
+  if (!keepIntact.empty() && IsSameFile(name, keepIntact)) return false;
 
+  // The colour plane goes out in pieces as rows are converted; only the
+  // transparency plane, an eighth of a byte per pixel, waits for the end.
   std::vector<std::uint32_t> pictureRow, maskRow;
-  std::vector<RawPixel> colour, transparency;
-  std::vector<std::uint8_t> bytes;
+  std::vector<std::uint8_t> piece, plane;
   try {
-    for (auto* row : {&pictureRow, &maskRow, &colour, &transparency}) row->resize(width);
-    bytes.assign(sizes.fileBytes, 0);
+    for (auto* row : {&pictureRow, &maskRow}) row->resize(width);
+    piece.resize(std::max<std::size_t>(kPieceBytes, 2 * std::size_t(width)));
+    plane.assign(sizes.fileBytes - sizes.colourBytes, 0);
   } catch (const std::bad_alloc&) {
     return false;
   }
   // A failed read repeats the last value read from the same image, carried
   // across rows, so a mask smaller than the picture extends its last pixel.
-  std::uint32_t lastColour = kOpaqueBlack, lastMask = kOpaqueBlack;
-  for (std::int32_t y = 0; y < h; ++y) {
-    lastColour = ReadRowWithFallback(*picture, y, pictureRow, lastColour);
-    lastMask = ReadRowWithFallback(*mask, y, maskRow, lastMask);
-    for (std::size_t x = 0; x < width; ++x) {
-      colour[x] = ToRawPixel(pictureRow[x]);
-      transparency[x] = ToRawPixel(maskRow[x]);
+  bool maskMade = true;
+  const auto makeMaskPlane = [&] {
+    std::uint32_t last = kOpaqueBlack;
+    for (std::int32_t y = 0; y < h && maskMade; ++y) {
+      last = ReadRowWithFallback(*mask, y, maskRow, last);
+      // Only whether a mask pixel is black matters.
+      for (std::uint32_t& pixel : maskRow) pixel &= 0x00FFFFFFu;
+      maskMade = PackRawMask(maskRow, std::size_t(y) * width, plane);
     }
-    if (!PackRawPixels(colour, transparency, sizes, std::size_t(y) * width, bytes)) return false;
-  }
-
-  const std::string name = RawOutputPath(outPath, w, h, sizeMask);
-  if (!keepIntact.empty() && IsSameFile(name, keepIntact)) return false;
-  return WriteFileAtomically(name, bytes);
+  };
+  return WriteFileAtomically(name, [&](const WriteChunk& write) {
+    // The transparency plane is made on a second thread while this one makes
+    // and writes the colour plane. Each image is read by one thread only; one
+    // image passed as both is read here, in turn, as when no thread can start.
+    std::jthread maskThread;
+    if (picture != mask) {
+      try {
+        maskThread = std::jthread(makeMaskPlane);
+      } catch (const std::system_error&) {
+      }
+    }
+    std::uint32_t last = kOpaqueBlack;
+    std::size_t filled = 0;
+    for (std::int32_t y = 0; y < h; ++y) {
+      last = ReadRowWithFallback(*picture, y, pictureRow, last);
+      // In place, one array per loop, so that each loop vectorises.
+      for (std::uint32_t& pixel : pictureRow) pixel = ToRawPixel(pixel);
+      if (filled + 2 * std::size_t(width) > piece.size()) {
+        if (!write(std::span(piece).first(filled))) return false;
+        filled = 0;
+      }
+      if (!PackRawColour(pictureRow, std::span(piece).subspan(filled))) return false;
+      filled += 2 * std::size_t(width);
+    }
+    if (maskThread.joinable()) {
+      maskThread.join();
+    } else {
+      makeMaskPlane();
+    }
+    return maskMade && write(std::span(piece).first(filled)) && write(plane);
+  });
 }
 
 }  // namespace tessarel
