@@ -100,10 +100,10 @@ TEST(PixelImage, ImagesFromRowsAreBlankImagesWithTheRowsSet) {
       EXPECT_EQ(testing::ReadBytes(dir / "rows.bmp"), testing::ReadBytes(dir / "blank.bmp"));
     }
   }
-  // Sizes and formats are refused as for blank images; so is a missing source.
+  // Sizes are refused as for blank images; so is a missing source.
   const RowSource any = [](std::uint32_t, std::span<std::uint32_t>) { return true; };
   EXPECT_EQ(CreateImageFromRows(0, 3, PixelFormat24bppRGB, any)->native, nullptr);
-  EXPECT_EQ(CreateImageFromRows(3, 3, 0, any)->native, nullptr);
+  EXPECT_EQ(CreateImageFromRows(3, -1, PixelFormat24bppRGB, any)->native, nullptr);
   EXPECT_EQ(CreateImageFromRows(3, 3, PixelFormat24bppRGB, nullptr)->native, nullptr);
 }
 
