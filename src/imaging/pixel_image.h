@@ -7,6 +7,10 @@
 // reads fail, saves write nothing); pixels outside the image fail; a blank image
 // of width or height 0 has no native image. lastStatus is recorded for
 // debugging only; callers decide by what the failed call left behind.
+//
+// Threads: an image is used by one thread at a time, not necessarily the one
+// that made it, and so are the rows an image was made from; two images may
+// be used at once from two threads.
 #pragma once
 
 #include <cstddef>

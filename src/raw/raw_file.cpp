@@ -20,6 +20,9 @@ constexpr std::uint32_t kOpaqueBlack = 0xFF000000u;
 constexpr std::uint32_t kOpaqueWhite = 0xFFFFFFFFu;
 // RAW files are written in pieces of this size.
 constexpr std::size_t kPieceBytes = 256 * 1024;
+// Starting a thread costs about what making the mask plane of this many
+// pixels does.
+constexpr std::size_t kThreadFromPixels = 64 * 1024;
 
 RawPixel ToRawPixel(std::uint32_t argb) {
   return ((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16);
@@ -176,11 +179,12 @@ bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* ma
     }
   };
   return WriteFileAtomically(name, [&](const WriteChunk& write) {
-    // The transparency plane is made on a second thread while this one makes
-    // and writes the colour plane. Each image is read by one thread only; one
-    // image passed as both is read here, in turn, as when no thread can start.
+    // The transparency plane of a big picture is made on a second thread
+    // while this one makes and writes the colour plane. Each image is read by
+    // one thread only; one image passed as both is read here, in turn, as
+    // when no thread can start.
     std::jthread maskThread;
-    if (picture != mask) {
+    if (picture != mask && sizes.pixels >= kThreadFromPixels) {
       try {
         maskThread = std::jthread(makeMaskPlane);
       } catch (const std::system_error&) {
