@@ -1,6 +1,7 @@
 #include "raw/raw_codec.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -69,8 +70,16 @@ bool UnpackRawMask(std::span<const std::uint8_t> plane, std::size_t bit, std::sp
     mask[i] = unpack(*bytes, bit);
     if (bit == 7) ++bytes;
   }
+  // Whole bytes from a table of the eight pixels each byte value stands for.
+  static constexpr auto kEight = [unpack] {
+    std::array<std::array<RawPixel, 8>, 256> table{};
+    for (std::size_t byte = 0; byte < 256; ++byte) {
+      for (std::size_t k = 0; k < 8; ++k) table[byte][k] = unpack(std::uint32_t(byte), k);
+    }
+    return table;
+  }();
   for (; i + 8 <= count; i += 8, ++bytes) {
-    for (std::size_t k = 0; k < 8; ++k) mask[i + k] = unpack(*bytes, k);
+    std::memcpy(mask.data() + i, kEight[*bytes].data(), sizeof kEight[0]);
   }
   for (std::size_t k = 0; i < count; ++i, ++k) mask[i] = unpack(*bytes, k);
   return true;

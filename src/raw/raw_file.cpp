@@ -17,7 +17,6 @@ namespace tessarel {
 namespace {
 
 constexpr std::uint32_t kOpaqueBlack = 0xFF000000u;
-constexpr std::uint32_t kOpaqueWhite = 0xFFFFFFFFu;
 // RAW files are written in pieces of this size.
 constexpr std::size_t kPieceBytes = 256 * 1024;
 // Starting a thread costs about what making the mask plane of this many
