@@ -1,5 +1,6 @@
 #include "imaging/source_image.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "imaging/file_io.h"
@@ -18,13 +19,14 @@ PixelImagePtr BlankMaskFor(PixelImage& picture) {
                           PixelFormat32bppARGB);
 }
 
+// Made from rows: an all-white mask costs no memory per pixel.
 PixelImagePtr AllOpaqueMask(PixelImage& picture) {
-  PixelImagePtr mask = BlankMaskFor(picture);
-  if (!mask) return mask;
-  const std::vector<std::uint32_t> row(picture.Width(), kOpaqueWhite);
-  const auto height = static_cast<std::int32_t>(picture.Height());
-  for (std::int32_t y = 0; y < height; ++y) mask->SetRow(y, row);
-  return mask;
+  return CreateImageFromRows(static_cast<std::int32_t>(picture.Width()),
+                             static_cast<std::int32_t>(picture.Height()), PixelFormat32bppARGB,
+                             [](std::uint32_t, std::span<std::uint32_t> row) {
+                               std::fill(row.begin(), row.end(), kOpaqueWhite);
+                               return true;
+                             });
 }
 
 PixelImagePtr MaskFromAlpha(PixelImage& picture) {
