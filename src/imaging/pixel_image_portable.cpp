@@ -167,7 +167,11 @@ struct PlainBmpRows {
     if (index != bandIndex) {
       bandIndex = -1;
       const std::size_t rows = std::min(bandRows, height - first);
-      band.resize(rows * stride);
+      try {
+        band.resize(rows * stride);
+      } catch (const std::bad_alloc&) {
+        return false;  // a single row of a very wide picture can be large
+      }
       if (!file.ReadAt(pixelOffset + std::uint64_t(first) * stride, band)) return false;
       bandIndex = index;
     }

@@ -63,7 +63,11 @@ class RawPlaneRows {
       const std::uint64_t first = std::uint64_t{index} * bandRows_;
       const std::uint64_t end = std::min<std::uint64_t>(first + bandRows_, height_);
       bandStart_ = first * rowBits_ / 8;
-      band_.resize(std::size_t((end * rowBits_ + 7) / 8 - bandStart_));
+      try {
+        band_.resize(std::size_t((end * rowBits_ + 7) / 8 - bandStart_));
+      } catch (const std::bad_alloc&) {
+        return false;  // a single row of a very wide picture can be large
+      }
       if (!file_->ReadAt(planeOffset_ + bandStart_, band_)) return false;
       bandIndex_ = index;
     }
