@@ -1,5 +1,6 @@
-// The image layer where there is no GDI+: an in-memory bitmap, our BMP codec
-// and giflib behind the same object and the same failure contract.
+// The image layer where there is no GDI+: an in-memory bitmap, rows read from
+// files as they are needed, our BMP codec and giflib, behind the same object
+// and the same failure contract.
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
