@@ -40,16 +40,19 @@ TEST(Win32Files, OnlyDiskFilesAreRead) {
   testing::TempDir dir;
   testing::WriteBytes(dir / "data.bin", {0, 13, 10, 26, 255});
   testing::WriteBytes(dir / "empty.bin", {});
-  std::vector<std::uint8_t> bytes;
-  ASSERT_TRUE(ReadWholeFile(dir / "data.bin", bytes));
+  ReadOnlyFile data, empty;
+  std::vector<std::uint8_t> bytes(5);
+  ASSERT_TRUE(data.Open(dir / "data.bin"));
+  ASSERT_TRUE(data.ReadAt(0, bytes));
   EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0, 13, 10, 26, 255}));  // binary, no text mode
-  EXPECT_TRUE(ReadWholeFile(dir / "empty.bin", bytes));
-  EXPECT_TRUE(bytes.empty());
+  EXPECT_TRUE(empty.Open(dir / "empty.bin"));
+  EXPECT_EQ(empty.Size(), 0u);
   // A device would never end (CON) or is no file (NUL); a directory is no file either.
   for (const std::string& path :
        {std::string("NUL"), std::string("CON"), dir.path().string(), dir / "missing.bin"}) {
     SCOPED_TRACE(path);
-    EXPECT_FALSE(ReadWholeFile(path, bytes));
+    ReadOnlyFile file;
+    EXPECT_FALSE(file.Open(path));
   }
   EXPECT_TRUE(PathExists(dir.path().string()));
   EXPECT_TRUE(PathExists(dir / "DATA.BIN"));

@@ -38,9 +38,11 @@ TEST(GdiplusPaths, NonAsciiNamesNameOneFileForEveryLayer) {
   ASSERT_TRUE(FindEncoderClsid("image/bmp", encoder));
   ASSERT_TRUE(image->Save(path, encoder));
   EXPECT_TRUE(PathExists(path));
-  std::vector<std::uint8_t> bytes;
-  ASSERT_TRUE(ReadWholeFile(path, bytes));
-  EXPECT_EQ(bytes.size() > 2 ? std::string(bytes.begin(), bytes.begin() + 2) : "", "BM");
+  ReadOnlyFile file;
+  std::vector<std::uint8_t> magic(2);
+  ASSERT_TRUE(file.Open(path));
+  ASSERT_TRUE(file.ReadAt(0, magic));
+  EXPECT_EQ(std::string(magic.begin(), magic.end()), "BM");
   EXPECT_EQ(FindMatchingNames(dir.path().string() + "\\*.bmp"), std::vector<std::string>{name});
   Guid format;
   PixelImagePtr back = LoadImageFromFile(path);

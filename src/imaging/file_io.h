@@ -1,4 +1,4 @@
-// Whole-file access for the rest of the program. Paths are as the user gave
+// File access for the rest of the program. Paths are as the user gave
 // them; the platform file decides what a backslash means.
 #pragma once
 
@@ -6,7 +6,6 @@
 #include <functional>
 #include <span>
 #include <string>
-#include <vector>
 
 namespace tessarel {
 
@@ -17,9 +16,6 @@ char PlatformSeparator();
 std::string NativePath(const std::string& path);
 
 bool PathExists(const std::string& path);
-
-// Reads the whole file. False when it cannot be opened or read, or is a directory.
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
 
 // Writes to a temporary file beside the target, then renames it over the
 // target; on any failure the temporary is removed and the target untouched.

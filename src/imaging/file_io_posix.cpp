@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
-#include <new>
 
 #include "imaging/file_io.h"
 
@@ -51,40 +50,6 @@ bool PathExists(const std::string& path) {
   return access(NativePath(path).c_str(), F_OK) == 0;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  // O_NONBLOCK so that a FIFO matched by a pattern cannot hang the run; only
-  // regular files are read.
-  const int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat st {};
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  try {
-    if (ok) bytes.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t done = 0;
-    std::uint8_t extra[4096];
-    while (ok) {
-      // Past the size fstat gave, read into a side buffer: the file may have
-      // grown, and the common case (it did not) then costs no reallocation.
-      const bool inPlace = done < bytes.size();
-      const ssize_t n = inPlace ? read(fd, bytes.data() + done, bytes.size() - done)
-                                : read(fd, extra, sizeof extra);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ok = n == 0;
-        break;
-      }
-      if (!inPlace) bytes.insert(bytes.end(), extra, extra + n);
-      done += static_cast<std::size_t>(n);
-    }
-    bytes.resize(done);
-  } catch (const std::bad_alloc&) {
-    ok = false;
-  }
-  close(fd);
-  if (!ok) bytes.clear();
-  return ok;
-}
-
 bool WriteFileAtomically(const std::string& path,
                          const std::function<bool(const WriteChunk& write)>& produce) {
   const std::string target = NativePath(path);
@@ -111,7 +76,8 @@ ReadOnlyFile::~ReadOnlyFile() {
 
 bool ReadOnlyFile::Open(const std::string& path) {
   if (handle_ >= 0) return false;
-  // O_NONBLOCK for the same reason as in ReadWholeFile.
+  // O_NONBLOCK so that a FIFO matched by a pattern cannot hang the run; only
+  // regular files are read.
   const int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};

@@ -1,4 +1,4 @@
-// Whole-file access over Win32: paths go to the ANSI functions unchanged, so
+// File access over Win32: paths go to the ANSI functions unchanged, so
 // '\' and '/' both separate and drive letters work as the user typed them.
 #include "imaging/file_io.h"
 
@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <new>
 #include <string>
 
 #include "imaging/file_io_win32.h"
@@ -95,29 +94,6 @@ bool PathExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION info{};
-  // Devices ("CON", "NUL") and pipes are not disk files and would block or
-  // never end; a single read of a file's whole size cannot be larger than 4 GB.
-  bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
-            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && info.nFileSizeHigh == 0;
-  DWORD got = 0;
-  try {
-    if (ok) bytes.resize(info.nFileSizeLow);
-    ok = ok && (bytes.empty() ||
-                ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr));
-    bytes.resize(got);
-  } catch (const std::bad_alloc&) {
-    ok = false;
-  }
-  CloseHandle(file);
-  if (!ok) bytes.clear();
-  return ok;
-}
-
 bool WriteFileAtomically(const std::string& path,
                          const std::function<bool(const WriteChunk& write)>& produce) {
   return ReplaceFileAtomically(path, [&produce](const std::string& temporary) {
@@ -143,7 +119,8 @@ bool ReadOnlyFile::Open(const std::string& path) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  // Disk files only, as in ReadWholeFile.
+  // Devices ("CON", "NUL") and pipes are not disk files and would block or
+  // never end.
   BY_HANDLE_FILE_INFORMATION info{};
   if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
