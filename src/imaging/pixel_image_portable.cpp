@@ -10,6 +10,7 @@
 
 #include "imaging/bmp_codec.h"
 #include "imaging/decoded_bitmap.h"
+#include "imaging/file_bands.h"
 #include "imaging/file_io.h"
 #include "imaging/gif_decoder.h"
 #include "imaging/pixel_image.h"
@@ -151,42 +152,12 @@ void DecodePixels(const std::uint8_t* p, std::size_t count, int bitsPerPixel, st
   }
 }
 
-// The rows of a plain 24-bit BMP file, read from the file when asked for.
-struct PlainBmpRows {
-  ReadOnlyFile file;
-  std::uint32_t height = 0;
-  std::uint64_t pixelOffset = 0;
-  std::size_t stride = 0;
-  std::uint32_t bandRows = 1;
-  std::vector<std::uint8_t> band;
-  std::int64_t bandIndex = -1;
-
-  bool Row(std::uint32_t y, std::span<std::uint32_t> argb) {
-    const std::uint32_t fileRow = height - 1 - y;  // bottom-up
-    const std::uint32_t index = fileRow / bandRows;
-    const std::uint32_t first = index * bandRows;
-    if (index != bandIndex) {
-      bandIndex = -1;
-      const std::size_t rows = std::min(bandRows, height - first);
-      try {
-        band.resize(rows * stride);
-      } catch (const std::bad_alloc&) {
-        return false;  // a single row of a very wide picture can be large
-      }
-      if (!file.ReadAt(pixelOffset + std::uint64_t(first) * stride, band)) return false;
-      bandIndex = index;
-    }
-    DecodePixels(band.data() + (fileRow - first) * stride, argb.size(), 24, argb.data());
-    return true;
-  }
-};
-
 // The BMP files this tool writes, and most others, are 24-bit, uncompressed,
 // bottom-up with a 40-byte header. Such a file is read row by row as its
 // pixels are asked for, with no decoding and no copy of the whole picture;
 // anything else (or anything short) goes through the decoder.
 NativeImage* OpenPlainBmp(std::span<const std::uint8_t> header,
-                          std::shared_ptr<PlainBmpRows> rows) {
+                          const std::shared_ptr<ReadOnlyFile>& file) {
   if (header.size() < 54 || !LooksLikeBmp(header)) return nullptr;
   const std::uint32_t offset = LittleU32(header, 10);
   const std::uint32_t headerSize = LittleU32(header, 14);
@@ -200,7 +171,7 @@ NativeImage* OpenPlainBmp(std::span<const std::uint8_t> header,
   if (!PlanBmpFile(std::uint32_t(width), std::uint32_t(height), 24, layout)) return nullptr;
   const std::uint64_t end =
       std::uint64_t(offset) + std::uint64_t(layout.stride) * std::uint32_t(height);
-  if (end > rows->file.Size()) return nullptr;
+  if (end > file->Size()) return nullptr;
   auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
   if (!native) return nullptr;
   try {
@@ -213,12 +184,15 @@ NativeImage* OpenPlainBmp(std::span<const std::uint8_t> header,
   native->format = PixelFormat24bppRGB;
   native->hasRawFormat = true;
   native->rawFormat = ImageFormatBMP;
-  rows->height = std::uint32_t(height);
-  rows->pixelOffset = offset;
-  rows->stride = layout.stride;
-  rows->bandRows = std::uint32_t(std::max<std::size_t>(1, kBandBytes / layout.stride));
-  native->rows = [rows](std::uint32_t y, std::span<std::uint32_t> argb) {
-    return rows->Row(y, argb);
+  auto bands = std::make_shared<FileBands>(file, offset, 8 * std::uint64_t{layout.stride},
+                                           std::uint32_t(height), kBandBytes);
+  native->rows = [bands, height](std::uint32_t y, std::span<std::uint32_t> argb) {
+    std::span<const std::uint8_t> bytes;
+    std::size_t bit = 0;
+    // Bottom-up: the file's first row is the picture's last.
+    if (!bands->Row(std::uint32_t(height) - 1 - y, bytes, bit)) return false;
+    DecodePixels(bytes.data(), argb.size(), 24, argb.data());
+    return true;
   };
   native->rowsOpaque = true;
   return native.release();
@@ -276,18 +250,23 @@ PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, Pixel
                                   RowSource rows) {
   PixelImagePtr image(NewImage(ImageStatus::Ok));
   if (!image) return image;
-  BmpFileLayout layout;
   if (!ValidBlankParameters(width, height, format) || !rows) {
     image->lastStatus = ImageStatus::InvalidParameter;
     return image;
   }
-  // Refused here if a blank image of the size would be, so that a later
-  // write or save can always plan its file.
   auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
-  bool ok = native && PlanBmpFile(std::uint32_t(width), std::uint32_t(height),
-                                  format == PixelFormat32bppARGB ? 32 : 24, layout);
+  bool ok = native != nullptr;
+  if (ok) {
+    native->width = static_cast<std::uint32_t>(width);
+    native->height = static_cast<std::uint32_t>(height);
+    native->format = format;
+    // Refused here if a blank image of the size would be, so that a later
+    // write or save can always plan its file.
+    BmpFileLayout layout;
+    ok = PlanBmpFile(native->width, native->height, native->BitsPerPixel(), layout);
+  }
   try {
-    if (ok) native->row.resize(std::uint32_t(width));
+    if (ok) native->row.resize(native->width);
   } catch (const std::bad_alloc&) {
     ok = false;
   }
@@ -295,9 +274,6 @@ PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, Pixel
     image->lastStatus = ImageStatus::OutOfMemory;
     return image;
   }
-  native->width = static_cast<std::uint32_t>(width);
-  native->height = static_cast<std::uint32_t>(height);
-  native->format = format;
   native->rows = std::move(rows);
   image->native = native.release();
   return image;
@@ -306,20 +282,20 @@ PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, Pixel
 PixelImagePtr LoadImageFromFile(const std::string& path) {
   PixelImagePtr image(NewImage(ImageStatus::Ok));
   if (!image) return image;
-  auto plain = std::make_shared<PlainBmpRows>();
+  auto file = std::make_shared<ReadOnlyFile>();
   std::vector<std::uint8_t> bytes;
-  bool read = plain->file.Open(path);
+  bool read = file->Open(path);
   try {
-    if (read) bytes.resize(std::size_t(std::min<std::uint64_t>(plain->file.Size(), 54)));
-    read = read && plain->file.ReadAt(0, bytes);
+    if (read) bytes.resize(std::size_t(std::min<std::uint64_t>(file->Size(), 54)));
+    read = read && file->ReadAt(0, bytes);
     if (read) {
-      if (NativeImage* native = OpenPlainBmp(bytes, plain)) {
+      if (NativeImage* native = OpenPlainBmp(bytes, file)) {
         image->native = native;
         return image;
       }
-      if (plain->file.Size() > bytes.max_size()) throw std::bad_alloc();
-      bytes.resize(std::size_t(plain->file.Size()));
-      read = plain->file.ReadAt(0, bytes);
+      if (file->Size() > bytes.max_size()) throw std::bad_alloc();
+      bytes.resize(std::size_t(file->Size()));
+      read = file->ReadAt(0, bytes);
     }
   } catch (const std::bad_alloc&) {
     image->lastStatus = ImageStatus::OutOfMemory;
@@ -329,7 +305,7 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
     image->lastStatus = ImageStatus::FileNotFound;
     return image;
   }
-  plain.reset();  // the file is closed before decoding
+  file.reset();  // closed before decoding
   DecodedBitmap decoded;
   Guid format;
   if (LooksLikeBmp(bytes) && DecodeBmp(bytes, decoded)) {
@@ -385,14 +361,18 @@ bool PixelImage::RawFormat(Guid& format) {
 
 namespace {
 
+// A 24bpp image reads back opaque whatever alpha its rows gave.
+void MakeOpaque(const NativeImage& image, std::span<std::uint32_t> row) {
+  if (image.format != PixelFormat24bppRGB || image.rowsOpaque) return;
+  for (std::uint32_t& pixel : row) pixel |= 0xFF000000u;
+}
+
 // Row y as produced by the image's rows, kept for the reads that follow.
 bool ProduceRow(NativeImage& image, std::uint32_t y) {
   if (image.rowY != std::int64_t{y}) {
     image.rowY = y;
     image.rowOk = image.rows(y, image.row);
-    if (image.rowOk && image.format == PixelFormat24bppRGB && !image.rowsOpaque) {
-      for (std::uint32_t& pixel : image.row) pixel |= 0xFF000000u;
-    }
+    if (image.rowOk) MakeOpaque(image, image.row);
   }
   return image.rowOk;
 }
@@ -510,9 +490,7 @@ std::size_t PixelImage::GetRow(std::int32_t y, std::span<std::uint32_t> argb) {
       Fail(*this, ImageStatus::Win32Error);
       return 0;
     }
-    if (native->format == PixelFormat24bppRGB && !native->rowsOpaque) {
-      for (std::uint32_t& pixel : argb.first(n)) pixel |= 0xFF000000u;
-    }
+    MakeOpaque(*native, argb.first(n));
     return n;
   }
   if (n > 0 && !ReadPixels(*native, 0, std::uint32_t(y), n, argb.data())) {

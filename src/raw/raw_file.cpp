@@ -5,9 +5,9 @@
 #include <new>
 #include <system_error>
 #include <thread>
-#include <utility>
 #include <vector>
 
+#include "imaging/file_bands.h"
 #include "imaging/file_io.h"
 #include "imaging/path_names.h"
 #include "raw/raw_codec.h"
@@ -41,53 +41,6 @@ std::uint32_t ReadRowWithFallback(PixelImage& image, std::int32_t y,
   return last;
 }
 
-// One plane of a RAW file, read a band of rows at a time as rows are asked
-// for. Only images that exist ask, so rows lie within 2^26 pixels and the
-// bit arithmetic cannot overflow.
-class RawPlaneRows {
- public:
-  RawPlaneRows(std::shared_ptr<ReadOnlyFile> file, std::uint64_t planeOffset, std::uint64_t rowBits,
-               std::uint32_t height)
-      : file_(std::move(file)),
-        planeOffset_(planeOffset),
-        rowBits_(rowBits),
-        height_(height),
-        bandRows_(std::uint32_t(std::clamp<std::uint64_t>(kPieceBytes * 8 / rowBits, 1, height))) {}
-
-  // The bytes holding row y, and the row's first bit counted from the first
-  // byte's 0x80 bit. False when the file cannot give them (it may have shrunk).
-  bool Row(std::uint32_t y, std::span<const std::uint8_t>& bytes, std::size_t& bit) {
-    const std::uint32_t index = y / bandRows_;
-    if (std::int64_t{index} != bandIndex_) {
-      bandIndex_ = -1;
-      const std::uint64_t first = std::uint64_t{index} * bandRows_;
-      const std::uint64_t end = std::min<std::uint64_t>(first + bandRows_, height_);
-      bandStart_ = first * rowBits_ / 8;
-      try {
-        band_.resize(std::size_t((end * rowBits_ + 7) / 8 - bandStart_));
-      } catch (const std::bad_alloc&) {
-        return false;  // a single row of a very wide picture can be large
-      }
-      if (!file_->ReadAt(planeOffset_ + bandStart_, band_)) return false;
-      bandIndex_ = index;
-    }
-    const std::uint64_t rowBit = std::uint64_t{y} * rowBits_ - bandStart_ * 8;
-    bytes = std::span<const std::uint8_t>(band_).subspan(std::size_t(rowBit / 8));
-    bit = std::size_t(rowBit % 8);
-    return true;
-  }
-
- private:
-  std::shared_ptr<ReadOnlyFile> file_;
-  std::uint64_t planeOffset_;
-  std::uint64_t rowBits_;
-  std::uint32_t height_;
-  std::uint32_t bandRows_;
-  std::vector<std::uint8_t> band_;
-  std::int64_t bandIndex_ = -1;
-  std::uint64_t bandStart_ = 0;
-};
-
 }  // namespace
 
 bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImagePtr& picture,
@@ -108,9 +61,10 @@ bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImag
   // saved, so that a picture converted to BMP is never held whole.
   const auto width = std::uint32_t(size.width);
   const auto height = std::uint32_t(size.height);
-  auto colourRows = std::make_shared<RawPlaneRows>(file, 0, 16 * std::uint64_t{width}, height);
-  auto maskRows =
-      std::make_shared<RawPlaneRows>(file, sizes.colourBytes, std::uint64_t{width}, height);
+  auto colourRows =
+      std::make_shared<FileBands>(file, 0, 16 * std::uint64_t{width}, height, kPieceBytes);
+  auto maskRows = std::make_shared<FileBands>(file, sizes.colourBytes, std::uint64_t{width}, height,
+                                              kPieceBytes);
   picture =
       CreateImageFromRows(size.width, size.height, PixelFormat24bppRGB,
                           [colourRows](std::uint32_t y, std::span<std::uint32_t> row) {
