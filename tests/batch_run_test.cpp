@@ -27,6 +27,12 @@ std::vector<std::uint8_t> MakeRaw(int w, int h, int seed = 1) {
   return bytes;
 }
 
+// 1 x 2: the second pixel is the transparent index.
+const std::vector<std::uint8_t> kGif1x2 = {
+    0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x02, 0x00, 0x80, 0x00, 0x00, 0xff, 0xff,
+    0xff, 0x00, 0x00, 0x00, 0x21, 0xf9, 0x04, 0x01, 0x00, 0x00, 0x01, 0x00, 0x2c, 0x00, 0x00,
+    0x00, 0x00, 0x01, 0x00, 0x02, 0x00, 0x00, 0x02, 0x02, 0x44, 0x0a, 0x00, 0x3b};
+
 void SaveBmp(const std::string& path, int w, int h, std::uint32_t argb) {
   PixelImagePtr image = CreateBlankImage(w, h, PixelFormat24bppRGB);
   for (int i = 0; i < w * h; ++i) image->SetPixel(i % w, i / w, argb + std::uint32_t(i));
@@ -131,6 +137,24 @@ TEST_F(BatchRun, NeverWritesOverItsInput) {
   EXPECT_EQ(testing::ReadBytes(Path("in/q(2x2).raw")), bmp);
 }
 
+TEST_F(BatchRun, NeitherItsOwnOutputNorHalfAPairIsEverReplaced) {
+  // Two inputs of one run with one output name: the first stands.
+  SaveBmp(Path("in/t.bmp"), 1, 2, 0xFF000000);
+  Put("in/t.gif", kGif1x2);
+  EXPECT_EQ(Run({"-c:RAW", "in/t.*", "out"}), "in/t.bmp -OK\n" + Out("out", "t.gif") + " -FAILD\n");
+  EXPECT_EQ(testing::ReadBytes(Path("out/t(1x2).raw")).at(4), 0x00);  // the BMP's: all opaque
+  // A later run replaces it as before.
+  EXPECT_EQ(Run({"-c:RAW", "in/t.gif", "out"}), "in/t.gif -OK\n");
+
+  // An older picture whose mask cannot be replaced is back as it was.
+  Put("in/p(2x2).raw", MakeRaw(2, 2));
+  fs::create_directories(Path("pair/p(2x2)_mask.bmp"));
+  Put("pair/p(2x2).bmp", {7, 7});
+  EXPECT_EQ(Run({"-c:BMP", "in/p(2x2).raw", "pair"}), Out("pair", "p(2x2).raw") + " -FAILD\n");
+  EXPECT_EQ(testing::ReadBytes(Path("pair/p(2x2).bmp")), (std::vector<std::uint8_t>{7, 7}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Path("pair")), {}), 2);
+}
+
 TEST_F(BatchRun, UnusualNames) {
   const std::string longName = std::string(210, 'n') + "(3x3).raw";
   const std::string names[] = {"100%d%s(3x3).raw", "b[1](3x3).raw", "sp ace(3x3).raw", longName};
@@ -146,11 +170,7 @@ TEST_F(BatchRun, UnusualNames) {
 }
 
 TEST_F(BatchRun, GifTransparencyAndBmpWithoutMaskReachTheRawFile) {
-  // 1 x 2: the second pixel is the transparent index.
-  Put("in/t.gif", {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x02, 0x00, 0x80, 0x00,
-                   0x00, 0xff, 0xff, 0xff, 0x00, 0x00, 0x00, 0x21, 0xf9, 0x04, 0x01, 0x00,
-                   0x00, 0x01, 0x00, 0x2c, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x02, 0x00,
-                   0x00, 0x02, 0x02, 0x44, 0x0a, 0x00, 0x3b});
+  Put("in/t.gif", kGif1x2);
   SaveBmp(Path("in/plain.bmp"), 1, 2, 0xFF000000);
   EXPECT_EQ(Run({"-c:RAW", "in/*.*if", "out"}), "in/t.gif -OK\n");
   EXPECT_EQ(Run({"-c:RAW", "in/plain.bmp", "out"}), "in/plain.bmp -OK\n");

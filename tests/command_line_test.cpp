@@ -35,22 +35,47 @@ TEST(ParseCommandLine, ArgumentForms) {
       {{"-f:(@wx@h)", "pic(23x23).raw"}, RunMode::Preview, "", "(@wx@h)", "pic(23x23).raw", "", ""},
       {{"-f:[@w,@h]", "a\\b.raw"}, RunMode::Preview, "", "[@w,@h]", "a\\b.raw", "a\\", ""},
       {{"-c:raw", "pic.bmp"}, RunMode::Convert, "raw", def, "pic.bmp", "", ""},
-      {{"-c:BMP", "c:\\in\\*.raw"}, RunMode::Convert, "BMP", def, "c:\\in\\*.raw", "c:\\in\\",
+      {{"-c:BMP", "c:\\in\\*.raw"},
+       RunMode::Convert,
+       "BMP",
+       def,
+       "c:\\in\\*.raw",
+       "c:\\in\\",
        "c:\\in\\"},
       // "-f:" with nothing after it is no mask: the two-argument Convert form.
       {{"-f:", "x.raw"}, RunMode::Convert, "", def, "x.raw", "", ""},
-      {{"-c:BMP", "c:\\123\\*.raw", "c:\\321"}, RunMode::Convert, "BMP", def, "c:\\123\\*.raw",
-       "c:\\123\\", S("c:\\321|")},
-      {{"-c:BMP", "c:\\123\\*.raw", "c:\\321\\"}, RunMode::Convert, "BMP", def, "c:\\123\\*.raw",
-       "c:\\123\\", "c:\\321\\"},
+      {{"-c:BMP", "c:\\123\\*.raw", "c:\\321"},
+       RunMode::Convert,
+       "BMP",
+       def,
+       "c:\\123\\*.raw",
+       "c:\\123\\",
+       S("c:\\321|")},
+      {{"-c:BMP", "c:\\123\\*.raw", "c:\\321\\"},
+       RunMode::Convert,
+       "BMP",
+       def,
+       "c:\\123\\*.raw",
+       "c:\\123\\",
+       "c:\\321\\"},
       {{"-c:BMP", "in/*.raw", "out/"}, RunMode::Convert, "BMP", def, "in/*.raw", "in/", "out/"},
-      {{"-c:RAW", "-f:[@w,@h]", "c:\\in\\*.bmp"}, RunMode::Convert, "RAW", "[@w,@h]",
-       "c:\\in\\*.bmp", "c:\\in\\", "c:\\in\\"},
+      {{"-c:RAW", "-f:[@w,@h]", "c:\\in\\*.bmp"},
+       RunMode::Convert,
+       "RAW",
+       "[@w,@h]",
+       "c:\\in\\*.bmp",
+       "c:\\in\\",
+       "c:\\in\\"},
       {{"-C:BMP", "x.raw", "out"}, RunMode::Convert, "", def, "x.raw", "", S("out|")},
       // An empty output argument is the current directory, never the root.
       {{"-c:BMP", "x.raw", ""}, RunMode::Convert, "BMP", def, "x.raw", "", ""},
-      {{"-c:bmp", "-f:[@w,@h]", "d/a.raw", "o"}, RunMode::Convert, "bmp", "[@w,@h]", "d/a.raw",
-       "d/", S("o|")},
+      {{"-c:bmp", "-f:[@w,@h]", "d/a.raw", "o"},
+       RunMode::Convert,
+       "bmp",
+       "[@w,@h]",
+       "d/a.raw",
+       "d/",
+       S("o|")},
       // Four arguments without "-f:": no default, the mask stays empty.
       {{"-c:bmp", "x", "d\\a.raw", "o\\"}, RunMode::Convert, "bmp", "", "d\\a.raw", "d\\", "o\\"},
       // Options are found by position only; the value ends at white space.
@@ -81,8 +106,7 @@ TEST(ParseCommandLine, LongOptionValuesAreKeptWhole) {
 }
 
 std::string Golden() {
-  std::ifstream in(std::string(TESSAREL_SOURCE_DIR) + "/tests/golden/usage.txt",
-                   std::ios::binary);
+  std::ifstream in(std::string(TESSAREL_SOURCE_DIR) + "/tests/golden/usage.txt", std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();

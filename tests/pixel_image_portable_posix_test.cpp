@@ -79,10 +79,13 @@ TEST(FilesReadRowByRow, ShrinkingUnderneathFailsCleanly) {
   Guid encoder;
   ASSERT_TRUE(FindEncoderClsid("image/bmp", encoder));
   EXPECT_FALSE(bmp->Save(dir / "copy.bmp", encoder));
-  EXPECT_FALSE(SaveBmpPair(dir / "pic.raw", picture.get(), mask.get(), ""));
+  EXPECT_FALSE(SaveBmpPair(dir / "pic.raw", picture.get(), mask.get()));
+  // Converted to RAW, the rows it lost would repeat the last pixel read.
+  EXPECT_FALSE(SaveRawFile(dir / "b.bmp", bmp.get(), bmp.get(), "(@wx@h)"));
   EXPECT_FALSE(testing::FileExists(dir / "copy.bmp"));
   EXPECT_FALSE(testing::FileExists(dir / "pic.bmp"));
   EXPECT_FALSE(testing::FileExists(dir / "pic_mask.bmp"));
+  EXPECT_FALSE(testing::FileExists(dir / "b(300x1000).raw"));
 }
 
 }  // namespace

@@ -97,9 +97,9 @@ TEST(RawOutputPath, NameAlwaysTellsTheTrueSize) {
       {"out/box.bmp", "(@wx@h)", 40, 30, "out/box(40x30).raw"},
       {"out/pic(10x10).bmp", "(@wx@h)", 40, 30, "out/pic(10x10)(40x30).raw"},
       // Letters of the directory never count, and its dots never end the base.
-      {"c:\\xyz\\pic.bmp", "(@wx@h)", 4, 3, "c:\\xyz\\pic(4x3).raw"},
-      {"c:\\(4x3)\\pic.bmp", "(@wx@h)", 4, 3, "c:\\(4x3)\\pic(4x3).raw"},
-      {"c:\\a.b\\pic", "(@wx@h)", 4, 3, "c:\\a.b\\pic(4x3).raw"},
+      {"c:/xyz/pic.bmp", "(@wx@h)", 4, 3, "c:/xyz/pic(4x3).raw"},
+      {"c:/(4x3)/pic.bmp", "(@wx@h)", 4, 3, "c:/(4x3)/pic(4x3).raw"},
+      {"c:/a.b/pic", "(@wx@h)", 4, 3, "c:/a.b/pic(4x3).raw"},
       {"pic.tar.gif", "(@wx@h)", 4, 3, "pic.tar(4x3).raw"},
       {"a[4,3].bmp", "[@w,@h]", 4, 3, "a[4,3].raw"},
       {"a.bmp", "", 4, 3, "a(4x3).raw"},
@@ -141,7 +141,7 @@ TEST(SaveRawFile, BigPicturesConvertExactlyBothWays) {
   testing::WriteBytes(dir / "big(1001x2200).raw", raw);
   PixelImagePtr picture, mask;
   ASSERT_TRUE(LoadRawFile(dir / "big(1001x2200).raw", "(@wx@h)", picture, mask));
-  ASSERT_TRUE(SaveBmpPair(dir / "big(1001x2200).raw", picture.get(), mask.get(), ""));
+  ASSERT_TRUE(SaveBmpPair(dir / "big(1001x2200).raw", picture.get(), mask.get()));
 
   std::vector<RawPixel> colour, transparency;
   ASSERT_TRUE(UnpackRaw(raw, w, h, colour, transparency));
@@ -177,8 +177,9 @@ TEST(SaveRawFile, FailsWithoutWriting) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
   // Never over the conversion's own input.
   testing::WriteBytes(dir / "in(2x2).raw", {1, 2, 3});
-  EXPECT_FALSE(
-      SaveRawFile(dir / "in(2x2).gif", picture.get(), mask.get(), "(@wx@h)", dir / "in(2x2).raw"));
+  ProtectedFiles protect;
+  protect.SetInput(dir / "in(2x2).raw");
+  EXPECT_FALSE(SaveRawFile(dir / "in(2x2).gif", picture.get(), mask.get(), "(@wx@h)", &protect));
   EXPECT_EQ(testing::ReadBytes(dir / "in(2x2).raw"), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 

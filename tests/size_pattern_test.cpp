@@ -14,7 +14,7 @@ TEST(ParseSizeMask, Delimiters) {
       {"(@wx@h)", {'(', 'x', 'x', ')'}},
       {"(@Wx@H)", {'(', 'x', 'x', ')'}},
       {"[@w,@h]", {'[', ',', ',', ']'}},
-      {"@wx@h", {0, 'x', 'x', 0}},     // leading placeholder: no opening delimiter
+      {"@wx@h", {0, 'x', 'x', 0}},           // leading placeholder: no opening delimiter
       {"_@w_@h_@w-", {'_', '-', '_', '_'}},  // a later placeholder of a kind wins
       {"@", {0, 0, 0, 0}},
       {"", {0, 0, 0, 0}},

@@ -29,24 +29,30 @@ void PrintResult(const std::string& path, const char* result) {
 
 void ConvertOneFile(const std::string& format, const std::string& sizeMask,
                     const std::string& inputDir, const std::string& fileName,
-                    const std::string& outputDir) {
+                    const std::string& outputDir, ProtectedFiles& protect) {
   if (fileName.find("_mask.") != std::string::npos) return;
+  // As printed: the directories as typed. As used: the typed directories made
+  // native, then the listed name as it is.
   const std::string inPath = inputDir + fileName;
   const std::string outPath = outputDir + fileName;
+  const std::string inFile = NativePath(inputDir) + fileName;
+  const std::string outFile = NativePath(outputDir) + fileName;
   PixelImagePtr picture, mask;
   bool saved;
   if (EqualsIgnoringCase(format, "bmp")) {
-    if (!LoadRawFile(inPath, sizeMask, picture, mask)) {
+    if (!LoadRawFile(inFile, sizeMask, picture, mask)) {
       PrintResult(inPath, " -ERROR LOAD\n");
       return;
     }
-    saved = SaveBmpPair(outPath, picture.get(), mask.get(), inPath);
+    protect.SetInput(inFile);
+    saved = SaveBmpPair(outFile, picture.get(), mask.get(), &protect);
   } else if (EqualsIgnoringCase(format, "raw")) {
-    if (!LoadSourceImage(inPath, picture, mask)) {
+    if (!LoadSourceImage(inFile, picture, mask)) {
       PrintResult(inPath, " -ERROR LOAD\n");
       return;
     }
-    saved = SaveRawFile(outPath, picture.get(), mask.get(), sizeMask, inPath);
+    protect.SetInput(inFile);
+    saved = SaveRawFile(outFile, picture.get(), mask.get(), sizeMask, &protect);
   } else {
     std::fputs("Wrong Parameters\n", stdout);
     return;
@@ -60,8 +66,10 @@ void ConvertOneFile(const std::string& format, const std::string& sizeMask,
 
 void RunBatch(const RunRequest& request) {
   CreateOutputDirectory(request.outputDir);
+  ProtectedFiles protect;
   for (const std::string& name : FindMatchingNames(request.pattern)) {
-    ConvertOneFile(request.format, request.sizeMask, request.inputDir, name, request.outputDir);
+    ConvertOneFile(request.format, request.sizeMask, request.inputDir, name, request.outputDir,
+                   protect);
   }
 }
 

@@ -27,13 +27,15 @@ void ReadOption(std::string_view arg, std::string_view prefix, std::string& valu
 }
 
 std::string DirectoryOf(const std::string& pattern) {
-  return pattern.substr(0, FileNameStart(pattern));
+  std::size_t start = pattern.size();
+  while (start > 0 && !IsTypedSeparator(pattern[start - 1])) --start;
+  return pattern.substr(0, start);
 }
 
 // An empty argument stays empty (the current directory): appending a
 // separator to it would send the output to the root of the file system.
 std::string EndInSeparator(std::string dir) {
-  if (!dir.empty() && !IsPathSeparator(dir.back())) dir.push_back(PlatformSeparator());
+  if (!dir.empty() && !IsTypedSeparator(dir.back())) dir.push_back(PlatformSeparator());
   return dir;
 }
 

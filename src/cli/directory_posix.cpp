@@ -24,8 +24,9 @@ std::vector<std::string> FindMatchingNames(const std::string& pattern) {
   std::vector<std::string> names;
   if (last.empty()) return names;
   if (!HasWildcard(last)) {
+    // lstat, as a listing would: a broken link is an entry too.
     struct stat st {};
-    if (stat(native.c_str(), &st) == 0) names.push_back(last);
+    if (lstat(native.c_str(), &st) == 0) names.push_back(last);
     return names;
   }
   DIR* listing = opendir(dir.c_str());

@@ -1,3 +1,5 @@
 #include "cli/command_line.h"
 
-int main(int argc, char** argv) { return tessarel::RunTessarel(argc, argv); }
+int main(int argc, char** argv) {
+  return tessarel::RunTessarel(argc, argv);
+}

@@ -21,22 +21,16 @@ bool FindEncoderClsid(std::string_view mimeType, Guid& clsid) {
 }
 
 bool SaveBmpPair(const std::string& outPath, PixelImage* picture, PixelImage* mask,
-                 const std::string& keepIntact) {
+                 ProtectedFiles* protect) {
   const std::string base = BaseOfPath(outPath);
-  const std::string pictureName = base + ".bmp";
-  const std::string maskName = base + "_mask.bmp";
-  if (!keepIntact.empty() &&
-      (IsSameFile(pictureName, keepIntact) || IsSameFile(maskName, keepIntact))) {
-    return false;
-  }
   Guid encoder;
   if (!FindEncoderClsid("image/bmp", encoder)) return false;
-  bool ok = true;
-  if (picture != nullptr) ok = picture->Save(pictureName, encoder);
-  // No mask is written beside a picture that could not be: a lone mask would
-  // be read back as belonging to an older picture of that name.
-  if (ok && mask != nullptr) ok = mask->Save(maskName, encoder);
-  return ok;
+  // A picture beside a mask that is not its own would be read back as one
+  // pair: both are written before either is put in place.
+  StagedFiles files;
+  return (picture == nullptr || picture->Stage(files, base + ".bmp", encoder)) &&
+         (mask == nullptr || mask->Stage(files, base + "_mask.bmp", encoder)) &&
+         files.Commit(protect);
 }
 
 }  // namespace tessarel

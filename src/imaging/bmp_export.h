@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "imaging/file_io.h"
 #include "imaging/pixel_image.h"
 
 namespace tessarel {
@@ -11,10 +12,10 @@ namespace tessarel {
 // The last encoder whose MIME type equals mimeType exactly.
 bool FindEncoderClsid(std::string_view mimeType, Guid& clsid);
 
-// Writes base.bmp and base_mask.bmp (base: outPath without its extension).
-// An absent image is skipped. Fails, writing neither file, when either name is
-// the file keepIntact; fails when a present image cannot be saved.
+// Writes base.bmp and base_mask.bmp (base: outPath without its extension) as
+// one unit: both stand, or neither changes. An absent image is skipped. Fails
+// when a present image cannot be saved or a file protect protects is in the way.
 bool SaveBmpPair(const std::string& outPath, PixelImage* picture, PixelImage* mask,
-                 const std::string& keepIntact = {});
+                 ProtectedFiles* protect = nullptr);
 
 }  // namespace tessarel

@@ -13,8 +13,8 @@ inline constexpr std::uint64_t kMaxDecodedPixels = std::uint64_t{1} << 26;
 struct DecodedBitmap {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  bool hasAlpha = false;             // false: every pixel's alpha is 0xFF
-  std::vector<std::uint32_t> argb;   // 0xAARRGGBB, row-major, top row first
+  bool hasAlpha = false;            // false: every pixel's alpha is 0xFF
+  std::vector<std::uint32_t> argb;  // 0xAARRGGBB, row-major, top row first
 };
 
 }  // namespace tessarel

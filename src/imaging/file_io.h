@@ -1,35 +1,107 @@
-// File access for the rest of the program. Paths are as the user gave
-// them; the platform file decides what a backslash means.
+// File access for the rest of the program. Paths the user typed become native
+// paths once, through NativePath; everything below takes native paths, so a
+// name that a directory listing returned is used whole, whatever it holds.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tessarel {
 
 // The directory separator appended when a directory is made to end in one.
 char PlatformSeparator();
 
-// The path as the file system wants it (on POSIX every '\' becomes '/').
+// The characters that separate directories in a native path.
+std::string_view NativeSeparators();
+
+// A typed path as the file system wants it (on POSIX every '\' becomes '/').
 std::string NativePath(const std::string& path);
 
 bool PathExists(const std::string& path);
 
-// Writes to a temporary file beside the target, then renames it over the
-// target; on any failure the temporary is removed and the target untouched.
-bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
+// What a file is, whatever path reaches it: two paths with one identity name
+// the same file.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  friend auto operator<=>(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The identity of the existing file or directory path names, links followed.
+bool IdentifyFile(const std::string& path, FileIdentity& identity);
+
+// True when both paths name one existing file (same path, a link, another spelling).
+bool IsSameFile(const std::string& a, const std::string& b);
+
+// The files a batch run must never replace: the input of the conversion at
+// hand and every file the run has put in place.
+class ProtectedFiles {
+ public:
+  void SetInput(const std::string& path);
+  bool Protects(const std::string& path) const;
+  void AddWritten(const std::string& path);
+
+ private:
+  bool hasInput_ = false;
+  FileIdentity input_;
+  std::set<FileIdentity> written_;
+};
 
 // Passes the next piece of a file being written on to it; false when it
 // cannot be written.
 using WriteChunk = std::function<bool(std::span<const std::uint8_t> piece)>;
+// Hands a file's pieces, in order, to write; false abandons the file.
+using FileProducer = std::function<bool(const WriteChunk& write)>;
 
-// The same for a file produced piece by piece, so that a big file never has to
-// be held whole: produce hands its pieces, in order, to the WriteChunk it is
-// given, and returns false to abandon the file (the target is then untouched).
-bool WriteFileAtomically(const std::string& path,
-                         const std::function<bool(const WriteChunk& write)>& produce);
+// Files written in full where no final name shows them, then put in place
+// together: either every one stands under its final name or none does, and
+// each older file a failure would have replaced is as it was. Only a crash
+// between two renames can leave part of a group in place. Whatever is not
+// committed is discarded with the object.
+class StagedFiles {
+ public:
+  StagedFiles() = default;
+  ~StagedFiles();
+  StagedFiles(const StagedFiles&) = delete;
+  StagedFiles& operator=(const StagedFiles&) = delete;
+
+  // Writes the file that Commit puts at path; false, keeping nothing of it,
+  // when it cannot be written or produce abandons it.
+  bool Add(const std::string& path, const FileProducer& produce);
+  // Puts every added file in place, in the order added. Fails with nothing
+  // changed when one would replace a file that protect protects; records
+  // each placed file in protect.
+  bool Commit(ProtectedFiles* protect = nullptr);
+
+ private:
+  struct Entry {
+    std::string target;
+    std::string temporary;      // empty while the file has no name
+    std::intptr_t handle = -1;  // an unnamed file's descriptor
+    std::string backup;         // the older target, kept until the group stands
+    bool backupMoved = false;   // the older target was moved, not linked, aside
+  };
+  friend bool StageNamedFile(StagedFiles& files, const std::string& path,
+                             const std::function<bool(const std::string& temporary)>& write);
+  // The platform's steps. Each leaves entry as it found it when it fails.
+  static bool NameTemporary(Entry& entry);  // an unnamed file gets a name beside its target
+  static bool KeepOlder(Entry& entry);      // an existing target gets a second name as backup
+  static bool Replace(const std::string& from, const std::string& to);
+  static void Remove(const std::string& path);
+  static void Close(Entry& entry);
+  void Discard();
+  std::vector<Entry> entries_;
+};
+
+// One file put in place alone.
+bool WriteFileAtomically(const std::string& path, const FileProducer& produce);
+bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
 
 // A regular file opened for reads at any offset, closed with the object.
 class ReadOnlyFile {
@@ -52,8 +124,5 @@ class ReadOnlyFile {
   std::intptr_t handle_ = -1;  // a descriptor, or a HANDLE (-1 is also INVALID_HANDLE_VALUE)
   std::uint64_t size_ = 0;
 };
-
-// True when both paths name one existing file (same path, a link, another spelling).
-bool IsSameFile(const std::string& a, const std::string& b);
 
 }  // namespace tessarel

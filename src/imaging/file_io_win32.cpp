@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -26,17 +27,6 @@ std::string DirectoryOf(const std::string& path) {
   return dir;
 }
 
-bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-  // No access rights and backup semantics: directories and files open alike,
-  // even ones another process holds without sharing.
-  const HANDLE file = CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool ok = GetFileInformationByHandle(file, &info) != 0;
-  CloseHandle(file);
-  return ok;
-}
-
 bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -50,40 +40,43 @@ bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
   return true;
 }
 
-// Reserves a fresh empty file beside path (CREATE_NEW: never one that exists),
-// named here rather than by GetTempFileNameA, whose result needs a MAX_PATH buffer.
-bool CreateTemporaryBeside(const std::string& path, std::string& temporary) {
+// Calls make with fresh hidden names beside path until it succeeds or fails
+// for a reason other than the name being taken; name is the last one tried.
+// Named here rather than by GetTempFileNameA, whose result needs a MAX_PATH buffer.
+bool WithFreshNameBeside(const std::string& path,
+                         const std::function<bool(const std::string&)>& make, std::string& name) {
   std::string dir = DirectoryOf(path);
   if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
-  static unsigned counter = 0;
+  static std::atomic<unsigned> counter{0};
   const std::string prefix = dir + ".tessarel-" + std::to_string(GetCurrentProcessId()) + "-";
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    temporary = prefix + std::to_string(++counter) + ".tmp";
-    const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
-      return true;
-    }
+    name = prefix + std::to_string(++counter) + ".tmp";
+    if (make(name)) return true;
     if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
   return false;
 }
 
-}  // namespace
-
-bool ReplaceFileAtomically(const std::string& path,
-                           const std::function<bool(const std::string& temporary)>& write) {
-  std::string temporary;
-  if (!CreateTemporaryBeside(path, temporary)) return false;
-  const bool ok = write(temporary) &&
-                  MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-  if (!ok) DeleteFileA(temporary.c_str());
-  return ok;
+// Reserves a fresh empty file beside path (CREATE_NEW: never one that exists).
+bool CreateTemporaryBeside(const std::string& path, std::string& temporary) {
+  return WithFreshNameBeside(
+      path,
+      [](const std::string& name) {
+        const HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        return file != INVALID_HANDLE_VALUE && CloseHandle(file) != 0;
+      },
+      temporary);
 }
+
+}  // namespace
 
 char PlatformSeparator() {
   return '\\';
+}
+
+std::string_view NativeSeparators() {
+  return "\\/";
 }
 
 std::string NativePath(const std::string& path) {
@@ -94,9 +87,37 @@ bool PathExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool WriteFileAtomically(const std::string& path,
-                         const std::function<bool(const WriteChunk& write)>& produce) {
-  return ReplaceFileAtomically(path, [&produce](const std::string& temporary) {
+bool IdentifyFile(const std::string& path, FileIdentity& identity) {
+  // No access rights and backup semantics: directories and files open alike,
+  // even ones another process holds without sharing.
+  const HANDLE file = CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool ok = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  if (ok) {
+    identity = {info.dwVolumeSerialNumber,
+                std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow};
+  }
+  return ok;
+}
+
+bool StageNamedFile(StagedFiles& files, const std::string& path,
+                    const std::function<bool(const std::string& temporary)>& write) {
+  StagedFiles::Entry entry;
+  entry.target = path;
+  if (!CreateTemporaryBeside(path, entry.temporary)) return false;
+  if (!write(entry.temporary)) {
+    DeleteFileA(entry.temporary.c_str());
+    return false;
+  }
+  files.entries_.push_back(std::move(entry));
+  return true;
+}
+
+bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
+  return StageNamedFile(*this, path, [&produce](const std::string& temporary) {
     const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -106,9 +127,45 @@ bool WriteFileAtomically(const std::string& path,
   });
 }
 
-bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
-  return WriteFileAtomically(path, [bytes](const WriteChunk& write) { return write(bytes); });
+// Windows has no unnamed files: every temporary is named when it is made.
+bool StagedFiles::NameTemporary(Entry&) {
+  return true;
 }
+
+bool StagedFiles::KeepOlder(Entry& entry) {
+  const DWORD attributes = GetFileAttributesA(entry.target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;  // nothing replaces a directory
+  std::string backup;
+  bool moved = false;
+  const bool kept = WithFreshNameBeside(
+      entry.target,
+      [&](const std::string& name) {
+        if (CreateHardLinkA(name.c_str(), entry.target.c_str(), nullptr)) return true;
+        if (GetLastError() == ERROR_ALREADY_EXISTS) return false;
+        // Where the volume has no hard links (FAT) the older file moves
+        // aside, to come back if the group fails.
+        moved = MoveFileExA(entry.target.c_str(), name.c_str(), 0) != 0;
+        return moved;
+      },
+      backup);
+  if (!kept) return false;
+  entry.backup = backup;
+  entry.backupMoved = moved;
+  return true;
+}
+
+bool StagedFiles::Replace(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+void StagedFiles::Remove(const std::string& path) {
+  DeleteFileA(path.c_str());
+}
+
+void StagedFiles::Close(Entry&) {}
 
 ReadOnlyFile::~ReadOnlyFile() {
   if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
@@ -149,13 +206,6 @@ bool ReadOnlyFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes) {
     done += got;
   }
   return true;
-}
-
-bool IsSameFile(const std::string& a, const std::string& b) {
-  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-  if (!FileIdentity(a, ia) || !FileIdentity(b, ib)) return false;
-  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
 }  // namespace tessarel

@@ -1,15 +1,17 @@
-// The Win32 file layer's atomic replacement, shared with the GDI+ image saver.
+// What the GDI+ image saver needs from the Win32 file layer beyond file_io.h.
 #pragma once
 
 #include <functional>
 #include <string>
 
+#include "imaging/file_io.h"
+
 namespace tessarel {
 
-// Creates an empty temporary file in path's directory and lets write fill it
-// under the temporary name; then renames it over path. On any failure the
-// temporary is deleted and path is left as it was.
-bool ReplaceFileAtomically(const std::string& path,
-                           const std::function<bool(const std::string& temporary)>& write);
+// Adds to files a file that write makes under the temporary name it is given,
+// for writers that take a name rather than pieces; false, keeping nothing,
+// when write fails.
+bool StageNamedFile(StagedFiles& files, const std::string& path,
+                    const std::function<bool(const std::string& temporary)>& write);
 
 }  // namespace tessarel

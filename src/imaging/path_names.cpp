@@ -1,9 +1,11 @@
 #include "imaging/path_names.h"
 
+#include "imaging/file_io.h"
+
 namespace tessarel {
 
 std::size_t FileNameStart(std::string_view path) {
-  const std::size_t last = path.find_last_of("\\/");
+  const std::size_t last = path.find_last_of(NativeSeparators());
   return last == std::string_view::npos ? 0 : last + 1;
 }
 
@@ -14,6 +16,8 @@ std::string BaseOfPath(std::string_view path) {
   return std::string(path.substr(0, dot));
 }
 
-std::string CompanionMaskName(std::string_view path) { return BaseOfPath(path) + "_mask.bmp"; }
+std::string CompanionMaskName(std::string_view path) {
+  return BaseOfPath(path) + "_mask.bmp";
+}
 
 }  // namespace tessarel

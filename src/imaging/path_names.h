@@ -8,9 +8,13 @@
 
 namespace tessarel {
 
-inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+// A separator in a path the user typed: both count, on every platform.
+inline bool IsTypedSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 
-// Index of the first character after the last separator (0 when there is none).
+// Index of the first character after the last native separator of a native
+// path (0 when there is none): a listed name stays whole, whatever it holds.
 std::size_t FileNameStart(std::string_view path);
 
 inline std::string_view FileNamePart(std::string_view path) {

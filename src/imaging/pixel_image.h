@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "imaging/file_io.h"
+
 namespace tessarel {
 
 // Numbered as GDI+'s Status so both layers speak the same codes.
@@ -100,8 +102,17 @@ struct PixelImage {
   // and may have changed any slot); SetRow writes those that lie in the image.
   std::size_t GetRow(std::int32_t y, std::span<std::uint32_t> argb);
   void SetRow(std::int32_t y, std::span<const std::uint32_t> argb);
-  // Writes atomically: a failed save leaves an existing file as it was.
-  bool Save(const std::string& path, const Guid& encoder);
+  // Writes the image as the file that files puts at path when committed.
+  bool Stage(StagedFiles& files, const std::string& path, const Guid& encoder);
+  // The image alone, atomically: a failed save leaves an existing file as it was.
+  bool Save(const std::string& path, const Guid& encoder) {
+    StagedFiles files;
+    return Stage(files, path, encoder) && files.Commit();
+  }
+  // True once a pixel inside the image could not be read because the file
+  // behind it failed (it shrank or became unreadable since it was opened):
+  // nothing made from the image's pixels may then stand as a result.
+  bool SourceFailed();
 };
 
 void ReleasePixelImage(PixelImage* image);

@@ -19,6 +19,7 @@ namespace tessarel {
 
 struct NativeImage {
   Gdiplus::GpBitmap* bitmap = nullptr;
+  bool rowsFailed = false;  // a row it was made from could not be produced
 };
 
 namespace {
@@ -154,7 +155,11 @@ PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, Pixel
     return image;
   }
   for (std::int32_t y = 0; y < height; ++y) {
-    if (rows(static_cast<std::uint32_t>(y), row)) image->SetRow(y, row);
+    if (rows(static_cast<std::uint32_t>(y), row)) {
+      image->SetRow(y, row);
+    } else {
+      image->native->rowsFailed = true;
+    }
   }
   return image;
 }
@@ -274,11 +279,13 @@ void PixelImage::SetRow(std::int32_t y, std::span<const std::uint32_t> argb) {
   for (std::size_t x = 0; x < n; ++x) SetPixel(static_cast<std::int32_t>(x), y, argb[x]);
 }
 
-bool PixelImage::Save(const std::string& path, const Guid& encoder) {
+bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& encoder) {
   if (native == nullptr) return Record(*this, kNoImage);
+  // Rows that failed stay blank: such an image must not be saved as if whole.
+  if (native->rowsFailed) return Record(*this, Gdiplus::Win32Error);
   const CLSID clsid = ToClsid(encoder);
   GpStatus status = Gdiplus::Ok;
-  const bool saved = ReplaceFileAtomically(path, [&](const std::string& temporary) {
+  const bool saved = StageNamedFile(files, path, [&](const std::string& temporary) {
     std::wstring wide;
     status = WidePath(temporary, wide)
                  ? gdip::GdipSaveImageToFile(native->bitmap, wide.c_str(), &clsid, nullptr)
@@ -288,6 +295,10 @@ bool PixelImage::Save(const std::string& path, const Guid& encoder) {
   // The library succeeded but the file system did not: no GDI+ status says so.
   if (!saved) Record(*this, status == Gdiplus::Ok ? Gdiplus::Win32Error : status);
   return saved;
+}
+
+bool PixelImage::SourceFailed() {
+  return native != nullptr && native->rowsFailed;
 }
 
 void ReleasePixelImage(PixelImage* image) {

@@ -44,6 +44,7 @@ struct NativeImage {
   std::vector<std::uint32_t> row;
   std::int64_t rowY = -1;
   bool rowOk = false;
+  bool rowsFailed = false;  // a row inside the image could not be produced
 
   int BitsPerPixel() const { return format == PixelFormat32bppARGB ? 32 : 24; }
   std::uint8_t* BmpPixel(std::uint32_t x, std::uint32_t y) const {
@@ -373,6 +374,7 @@ bool ProduceRow(NativeImage& image, std::uint32_t y) {
     image.rowY = y;
     image.rowOk = image.rows(y, image.row);
     if (image.rowOk) MakeOpaque(image, image.row);
+    image.rowsFailed = image.rowsFailed || !image.rowOk;
   }
   return image.rowOk;
 }
@@ -432,7 +434,7 @@ std::size_t RowPixels(PixelImage& image, std::int32_t y, std::size_t count) {
 }
 
 // Saves an image made from rows as it is produced, a piece at a time.
-bool SaveRows(NativeImage& image, const std::string& path) {
+bool SaveRows(NativeImage& image, StagedFiles& files, const std::string& path) {
   const int bitsPerPixel = image.BitsPerPixel();
   BmpFileLayout layout;
   if (!PlanBmpFile(image.width, image.height, bitsPerPixel, layout)) return false;
@@ -443,7 +445,7 @@ bool SaveRows(NativeImage& image, const std::string& path) {
     return false;
   }
   const std::size_t rowBytes = std::size_t(image.width) * std::size_t(bitsPerPixel / 8);
-  return WriteFileAtomically(path, [&](const WriteChunk& write) {
+  return files.Add(path, [&](const WriteChunk& write) {
     WriteBmpHeaders(image.width, image.height, bitsPerPixel, layout, piece);
     std::size_t filled = layout.pixelOffset;
     for (std::uint32_t y = image.height; y-- > 0;) {  // bottom-up
@@ -487,6 +489,7 @@ std::size_t PixelImage::GetRow(std::int32_t y, std::span<std::uint32_t> argb) {
   if (n > 0 && native->rows && n == native->width && native->rowY != y) {
     // A whole row goes straight to the caller, not through the kept row.
     if (!native->rows(std::uint32_t(y), argb.first(n))) {
+      native->rowsFailed = true;
       Fail(*this, ImageStatus::Win32Error);
       return 0;
     }
@@ -510,11 +513,11 @@ void PixelImage::SetRow(std::int32_t y, std::span<const std::uint32_t> argb) {
   WritePixels(*native, 0, std::uint32_t(y), n, argb.data());
 }
 
-bool PixelImage::Save(const std::string& path, const Guid& encoder) {
+bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& encoder) {
   if (native == nullptr) return Fail(*this, ImageStatus::InvalidParameter);
   if (!(encoder == kBmpEncoderClsid)) return Fail(*this, ImageStatus::UnknownImageFormat);
   if (native->rows) {
-    return SaveRows(*native, path) || Fail(*this, ImageStatus::Win32Error);
+    return SaveRows(*native, files, path) || Fail(*this, ImageStatus::Win32Error);
   }
   std::vector<std::uint8_t> encoded;
   if (!native->bmpFile) {
@@ -526,10 +529,14 @@ bool PixelImage::Save(const std::string& path, const Guid& encoder) {
       native->bmpFile
           ? std::span<const std::uint8_t>(native->bmpFile.get(), native->layout.fileBytes)
           : std::span<const std::uint8_t>(encoded);
-  if (!WriteFileAtomically(path, file)) {
+  if (!files.Add(path, [file](const WriteChunk& write) { return write(file); })) {
     return Fail(*this, ImageStatus::Win32Error);
   }
   return true;
+}
+
+bool PixelImage::SourceFailed() {
+  return native != nullptr && native->rowsFailed;
 }
 
 void ReleasePixelImage(PixelImage* image) {

@@ -1,5 +1,6 @@
 #include "preview/preview.h"
 
+#include "imaging/file_io.h"
 #include "preview/preview_window.h"
 #include "raw/raw_file.h"
 
@@ -19,7 +20,7 @@ PreviewLayout ComputePreviewLayout(std::int32_t clientWidth, std::int32_t client
 void ShowPreview(const std::string& path, const std::string& sizeMask) {
   if (path.empty() || sizeMask.empty()) return;
   PixelImagePtr picture, mask;
-  if (!LoadRawFile(path, sizeMask, picture, mask)) return;
+  if (!LoadRawFile(NativePath(path), sizeMask, picture, mask)) return;
   RunPreviewWindow(*picture, *mask);
 }
 

@@ -101,7 +101,7 @@ std::string RawOutputPath(const std::string& outPath, std::int32_t width, std::i
 }
 
 bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* mask,
-                 const std::string& sizeMask, const std::string& keepIntact) {
+                 const std::string& sizeMask, ProtectedFiles* protect) {
   if (picture == nullptr || mask == nullptr) return false;
   const std::uint32_t width = picture->Width();
   const std::uint32_t height = picture->Height();
@@ -110,7 +110,6 @@ bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* ma
   const auto w = static_cast<std::int32_t>(width);
   const auto h = static_cast<std::int32_t>(height);
   const std::string name = RawOutputPath(outPath, w, h, sizeMask);
-  if (!keepIntact.empty() && IsSameFile(name, keepIntact)) return false;
 
   // The colour plane goes out in pieces as rows are converted; only the
   // transparency plane, an eighth of a byte per pixel, waits for the end.
@@ -135,7 +134,8 @@ bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* ma
       maskMade = PackRawMask(maskRow, std::size_t(y) * width, plane);
     }
   };
-  return WriteFileAtomically(name, [&](const WriteChunk& write) {
+  StagedFiles files;
+  const bool written = files.Add(name, [&](const WriteChunk& write) {
     // The transparency plane of a big picture is made on a second thread
     // while this one makes and writes the colour plane. Each image is read by
     // one thread only; one image passed as both is read here, in turn, as
@@ -165,8 +165,11 @@ bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* ma
     } else {
       makeMaskPlane();
     }
-    return maskMade && write(std::span(piece).first(filled)) && write(plane);
+    // A source that failed under the reads gave fallback pixels, not its own.
+    return maskMade && !picture->SourceFailed() && !mask->SourceFailed() &&
+           write(std::span(piece).first(filled)) && write(plane);
   });
+  return written && files.Commit(protect);
 }
 
 }  // namespace tessarel

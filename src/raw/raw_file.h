@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "imaging/file_io.h"
 #include "imaging/pixel_image.h"
 
 namespace tessarel {
@@ -20,9 +21,10 @@ std::string RawOutputPath(const std::string& outPath, std::int32_t width, std::i
                           const std::string& sizeMask);
 
 // Writes picture and mask as one RAW file named by RawOutputPath. Fails with
-// nothing written when an image is missing, when the target is the file
-// keepIntact (the conversion's own input), or when the file cannot be written.
+// nothing written when an image is missing, when the file behind an image
+// fails while it is read, when the target is a file protect protects, or
+// when the file cannot be written.
 bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* mask,
-                 const std::string& sizeMask, const std::string& keepIntact = {});
+                 const std::string& sizeMask, ProtectedFiles* protect = nullptr);
 
 }  // namespace tessarel

@@ -1,13 +1,18 @@
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "test_support/test_support.h"
 
 namespace tessarel::testing {
 
-ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir) {
+namespace {
+
+ToolResult Run(const std::vector<std::string>& args, const std::string& workDir,
+               const FileSizeLimit* limit) {
   ToolResult result;
   int fds[2];
   if (pipe(fds) != 0) return result;
@@ -23,6 +28,11 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
     close(fds[0]);
     close(fds[1]);
     if (chdir(workDir.c_str()) != 0) _exit(127);
+    if (limit != nullptr) {
+      const rlimit bytes{limit->bytes, limit->bytes};
+      if (setrlimit(RLIMIT_FSIZE, &bytes) != 0) _exit(127);
+      signal(SIGXFSZ, limit->killAtLimit ? SIG_DFL : SIG_IGN);
+    }
     execv(argv[0], argv.data());
     _exit(127);
   }
@@ -40,6 +50,17 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
     result.exitCode = WEXITSTATUS(status);
   }
   return result;
+}
+
+}  // namespace
+
+ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir) {
+  return Run(args, workDir, nullptr);
+}
+
+ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir,
+                   const FileSizeLimit& limit) {
+  return Run(args, workDir, &limit);
 }
 
 }  // namespace tessarel::testing

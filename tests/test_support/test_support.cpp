@@ -35,13 +35,17 @@ void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool FileExists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
 
 std::string TestDataDir() {
   const std::string dir = TESSAREL_TESTDATA;
   return std::filesystem::is_directory(dir) ? dir : std::string();
 }
 
-char Sep() { return PlatformSeparator(); }
+char Sep() {
+  return PlatformSeparator();
+}
 
 }  // namespace tessarel::testing

@@ -38,6 +38,15 @@ struct ToolResult {
 // Runs the built Tessarel with args in workDir and waits for it.
 ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir);
 
+// POSIX only: no file of the child may grow past bytes; at the limit a write
+// fails, or with killAtLimit the child is killed mid-write (SIGXFSZ).
+struct FileSizeLimit {
+  std::uint64_t bytes = 0;
+  bool killAtLimit = false;
+};
+ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir,
+                   const FileSizeLimit& limit);
+
 // The platform's directory separator as the tool prints it in paths.
 char Sep();
 
