@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "imaging/bmp_codec.h"
+#include "codec/bmp_codec.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // GIF bytes straight into the first-frame decoder.
 #include <cstdlib>
 
-#include "imaging/gif_decoder.h"
+#include "codec/gif_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   tessarel::DecodedBitmap bitmap;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/pixel_image.h"
+#include "image/pixel_image.h"
 
 namespace {
 

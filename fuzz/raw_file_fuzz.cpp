@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "raw/raw_codec.h"
-#include "raw/raw_file.h"
+#include "codec/raw_codec.h"
+#include "convert/raw_file.h"
 
 namespace {
 

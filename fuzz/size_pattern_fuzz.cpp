@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "raw/size_pattern.h"
+#include "convert/size_pattern.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);

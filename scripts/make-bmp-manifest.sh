@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Regenerates tests/bmp_manifest.txt: what an independent decoder, Debian's
+# Regenerates tests/data/bmp_manifest.txt: what an independent decoder, Debian's
 # ImageMagick 6 (`convert`), makes of each bmpsuite g/ and q/ file, so the
 # BMP tests compare our pixels with someone else's.
 #
@@ -20,8 +20,8 @@
 # left out; the test lists them as refusals.
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")/../tests" && pwd)
-data=${1:-$here/../../shared/testdata}
+here=$(cd "$(dirname "$0")/../tests/data" && pwd)
+data=${1:-$here/../../../shared/testdata}
 suite=$(cd "$data/bmpsuite" && pwd)
 command -v convert >/dev/null || { echo "needs ImageMagick's convert" >&2; exit 1; }
 

@@ -41,7 +41,7 @@ stamp "64-bit build"
 cmake --preset mingw64 >/dev/null
 cmake --build --preset mingw64 -j "$jobs"
 x86_64-w64-mingw32-g++-posix -O2 -Wall -Wextra -Werror -static \
-  -o build-mingw64/keepalive.exe tests/keepalive_win32.cpp
+  -o build-mingw64/keepalive.exe tests/preview/keepalive_win32.cpp
 
 stamp "32-bit build"
 cmake --preset mingw32 >/dev/null

@@ -1,8 +1,8 @@
 #include "preview/preview.h"
 
-#include "imaging/file_io.h"
+#include "convert/raw_file.h"
+#include "platform/file_io.h"
 #include "preview/preview_window.h"
-#include "raw/raw_file.h"
 
 namespace tessarel {
 

@@ -1,7 +1,7 @@
 // The platform's preview window.
 #pragma once
 
-#include "imaging/pixel_image.h"
+#include "image/pixel_image.h"
 
 namespace tessarel {
 

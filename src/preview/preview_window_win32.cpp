@@ -5,7 +5,7 @@
 
 #include <gdiplus.h>  // needs <windows.h> before it
 
-#include "imaging/pixel_image_gdiplus.h"
+#include "image/pixel_image_gdiplus.h"
 #include "preview/preview.h"
 
 namespace tessarel {

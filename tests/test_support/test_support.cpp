@@ -4,7 +4,7 @@
 #include <iterator>
 #include <random>
 
-#include "imaging/file_io.h"
+#include "platform/file_io.h"
 
 namespace tessarel::testing {
 

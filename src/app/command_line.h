@@ -1,0 +1,25 @@
+// The command line: up to four arguments, recognised by position.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tessarel {
+
+enum class RunMode { Usage, Preview, Convert, Nothing };
+
+struct RunRequest {
+  RunMode mode = RunMode::Nothing;
+  std::string format;     // text after "-c:", letter case as typed
+  std::string sizeMask;   // text after "-f:", or the default mask
+  std::string pattern;    // file name or wildcard pattern, as typed
+  std::string inputDir;   // pattern up to and including its last separator
+  std::string outputDir;  // ends in a separator unless empty (current directory)
+};
+
+// args are the arguments after the program name.
+RunRequest ParseCommandLine(const std::vector<std::string>& args);
+
+void PrintUsage();
+
+}  // namespace tessarel

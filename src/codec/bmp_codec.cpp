@@ -1,0 +1,533 @@
+#include "codec/bmp_codec.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <span>
+#include <vector>
+
+namespace tessarel {
+namespace {
+
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::size_t kEncodedHeadersSize = kFileHeaderSize + 40;
+
+// Real RLE pictures stay far below this many pixels per file byte; the cap
+// keeps a tiny file from making us allocate a huge, mostly blank canvas.
+constexpr std::uint64_t kMaxRlePixelsPerFileByte = 1024;
+
+// Resolution written by EncodeBmp: 72 dots per inch, what most writers use.
+constexpr std::uint32_t kPixelsPerMetre = 2835;
+
+enum : std::uint32_t {
+  kBiRgb = 0,
+  kBiRle8 = 1,
+  kBiRle4 = 2,
+  kBiBitfields = 3,
+  kBiAlphaBitfields = 6,
+};
+
+// Every read from the file goes through here: callers ask Has(n) before
+// reading n bytes, so a truncated or lying file can never move us past its end.
+class ByteReader {
+ public:
+  explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+  std::size_t Size() const { return bytes_.size(); }
+  std::size_t Position() const { return pos_; }
+  std::size_t Remaining() const { return bytes_.size() - pos_; }
+  bool Has(std::uint64_t n) const { return n <= Remaining(); }
+
+  bool Seek(std::uint64_t pos) {
+    if (pos > bytes_.size()) return false;
+    pos_ = static_cast<std::size_t>(pos);
+    return true;
+  }
+  bool Skip(std::uint64_t n) {
+    if (!Has(n)) return false;
+    pos_ += static_cast<std::size_t>(n);
+    return true;
+  }
+
+  // A read the caller forgot to check yields zeros and pins the position at
+  // the end, so even a logic slip cannot index outside the buffer.
+  std::uint8_t U8() { return static_cast<std::uint8_t>(Little(1)); }
+  std::uint16_t U16() { return static_cast<std::uint16_t>(Little(2)); }
+  std::uint32_t U32() { return Little(4); }
+  std::int32_t I32() { return static_cast<std::int32_t>(Little(4)); }
+
+  std::span<const std::uint8_t> Bytes(std::uint64_t n) {
+    if (!Has(n)) {
+      pos_ = bytes_.size();
+      return {};
+    }
+    const auto result = bytes_.subspan(pos_, static_cast<std::size_t>(n));
+    pos_ += static_cast<std::size_t>(n);
+    return result;
+  }
+
+ private:
+  std::uint32_t Little(std::size_t n) {
+    if (!Has(n)) {
+      pos_ = bytes_.size();
+      return 0;
+    }
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < n; ++i) v |= std::uint32_t{bytes_[pos_ + i]} << (8 * i);
+    pos_ += n;
+    return v;
+  }
+
+  std::span<const std::uint8_t> bytes_;
+  std::size_t pos_ = 0;
+};
+
+struct BmpHeader {
+  std::uint32_t infoSize = 0;
+  std::int64_t width = 0;
+  std::int64_t height = 0;  // always positive once parsed; topDown carries the sign
+  bool topDown = false;
+  std::uint32_t planes = 1;
+  std::uint32_t bitsPerPixel = 0;
+  std::uint32_t compression = kBiRgb;
+  std::uint32_t coloursUsed = 0;
+  std::array<std::uint32_t, 4> masks{};  // red, green, blue, alpha
+  bool alphaMaskGiven = false;
+  std::uint64_t pixelOffset = 0;
+  std::size_t paletteStart = 0;
+  std::size_t paletteEntrySize = 4;
+};
+
+bool IsOs2Header(std::uint32_t infoSize) {
+  return infoSize == 12 || infoSize == 16 || infoSize == 64;
+}
+
+bool ReadHeaders(ByteReader& in, BmpHeader& h) {
+  if (!in.Has(kFileHeaderSize + 4)) return false;
+  if (in.U8() != 'B' || in.U8() != 'M') return false;
+  // The file size and reserved fields are ignored: writers often get the size
+  // wrong and nothing else depends on it.
+  in.Skip(8);
+  h.pixelOffset = in.U32();
+  h.infoSize = in.U32();
+  switch (h.infoSize) {
+    case 12:
+    case 16:
+    case 40:
+    case 52:
+    case 56:
+    case 64:
+    case 108:
+    case 124:
+      break;
+    default:
+      return false;
+  }
+  if (!in.Has(h.infoSize - 4)) return false;
+  const std::size_t infoEnd = in.Position() + h.infoSize - 4;
+
+  if (h.infoSize == 12) {
+    h.width = in.U16();
+    h.height = in.U16();
+    h.planes = in.U16();
+    h.bitsPerPixel = in.U16();
+    h.paletteEntrySize = 3;
+  } else {
+    h.width = in.I32();
+    h.height = in.I32();
+    h.planes = in.U16();
+    h.bitsPerPixel = in.U16();
+    if (h.infoSize >= 40) {
+      h.compression = in.U32();
+      in.Skip(12);  // image size, resolution: the pixel layout alone decides what we read
+      h.coloursUsed = in.U32();
+      in.Skip(4);
+    }
+    if (h.infoSize >= 52 && !IsOs2Header(h.infoSize)) {
+      for (std::size_t i = 0; i < 3; ++i) h.masks[i] = in.U32();
+      if (h.infoSize >= 56) {
+        h.masks[3] = in.U32();
+        h.alphaMaskGiven = true;
+      }
+    }
+  }
+  in.Seek(infoEnd);
+
+  if (h.infoSize == 40 && (h.compression == kBiBitfields || h.compression == kBiAlphaBitfields)) {
+    const std::size_t count = h.compression == kBiAlphaBitfields ? 4 : 3;
+    if (!in.Has(4 * count)) return false;
+    for (std::size_t i = 0; i < count; ++i) h.masks[i] = in.U32();
+    h.alphaMaskGiven = count == 4;
+  }
+  h.paletteStart = in.Position();
+
+  if (h.height < 0) {
+    h.topDown = true;
+    h.height = -h.height;
+  }
+  return true;
+}
+
+bool IsContiguous(std::uint32_t mask) {
+  if (mask == 0) return true;
+  while ((mask & 1) == 0) mask >>= 1;
+  return (mask & (mask + 1)) == 0;
+}
+
+bool HeaderIsUsable(const BmpHeader& h) {
+  if (h.width <= 0 || h.height <= 0 || h.planes != 1) return false;
+  const std::uint64_t pixels =
+      static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.height);
+  if (pixels > kMaxDecodedPixels) return false;
+  const std::uint32_t bpp = h.bitsPerPixel;
+  switch (h.compression) {
+    case kBiRgb:
+      return bpp == 1 || bpp == 2 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+    case kBiRle8:
+    case kBiRle4:
+      // A top-down picture has no way to express RLE's bottom-up row skips.
+      return !h.topDown && bpp == (h.compression == kBiRle8 ? 8u : 4u);
+    case kBiBitfields:
+    case kBiAlphaBitfields:
+      // OS/2 headers give 3 the meaning of Huffman coding, which we do not read.
+      if (IsOs2Header(h.infoSize) || (bpp != 16 && bpp != 32)) return false;
+      for (const std::uint32_t m : h.masks) {
+        if (!IsContiguous(m) || (bpp == 16 && m > 0xFFFF)) return false;
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Scales one masked channel to 8 bits. Narrow channels repeat their bit
+// pattern (as ImageMagick does for 5 and 6 bits, so 5-6-5 files match it);
+// wide ones round to the nearest level, which truncation would bias darker.
+class Channel {
+ public:
+  explicit Channel(std::uint32_t mask) : mask_(mask) {
+    if (mask == 0) return;
+    while (((mask >> shift_) & 1) == 0) ++shift_;
+    while (shift_ + bits_ < 32 && ((mask >> (shift_ + bits_)) & 1) != 0) ++bits_;
+    if (bits_ <= 16) {
+      table_.resize(std::size_t{1} << bits_);
+      for (std::uint32_t v = 0; v < table_.size(); ++v) table_[v] = Widen(v);
+    }
+  }
+
+  bool Present() const { return mask_ != 0; }
+
+  std::uint32_t Get(std::uint32_t pixel) const {
+    if (mask_ == 0) return 0;
+    const std::uint32_t v = (pixel & mask_) >> shift_;
+    return table_.empty() ? Widen(v) : table_[v];
+  }
+
+ private:
+  std::uint8_t Widen(std::uint32_t v) const {
+    if (bits_ == 8) return static_cast<std::uint8_t>(v);
+    if (bits_ > 8) {
+      const std::uint64_t max = (std::uint64_t{1} << bits_) - 1;
+      return static_cast<std::uint8_t>((v * std::uint64_t{255} + max / 2) / max);
+    }
+    std::uint32_t out = 0;
+    for (int filled = 0; filled < 8; filled += static_cast<int>(bits_)) {
+      out = (out << bits_) | v;
+    }
+    const int extra =
+        ((8 + static_cast<int>(bits_) - 1) / static_cast<int>(bits_)) * static_cast<int>(bits_) - 8;
+    return static_cast<std::uint8_t>(out >> extra);
+  }
+
+  std::uint32_t mask_;
+  unsigned shift_ = 0;
+  unsigned bits_ = 0;
+  std::vector<std::uint8_t> table_;
+};
+
+bool ReadPalette(ByteReader& in, const BmpHeader& h, std::vector<std::uint32_t>& palette) {
+  const std::uint64_t wanted = h.coloursUsed == 0 || h.coloursUsed > (1u << h.bitsPerPixel)
+                                   ? (1u << h.bitsPerPixel)
+                                   : h.coloursUsed;
+  std::uint64_t room = in.Size() - h.paletteStart;
+  if (h.pixelOffset != 0) room = std::min<std::uint64_t>(room, h.pixelOffset - h.paletteStart);
+  const std::uint64_t count = std::min<std::uint64_t>(wanted, room / h.paletteEntrySize);
+  if (count == 0) return false;
+  palette.resize(static_cast<std::size_t>(count));
+  in.Seek(h.paletteStart);
+  for (auto& colour : palette) {
+    const auto entry = in.Bytes(h.paletteEntrySize);
+    if (entry.empty()) return false;
+    colour =
+        0xFF000000u | (std::uint32_t{entry[2]} << 16) | (std::uint32_t{entry[1]} << 8) | entry[0];
+  }
+  return true;
+}
+
+bool DecodeUncompressed(ByteReader& in, const BmpHeader& h,
+                        const std::vector<std::uint32_t>& palette, DecodedBitmap& out) {
+  const auto width = static_cast<std::uint64_t>(h.width);
+  const auto height = static_cast<std::uint64_t>(h.height);
+  const std::uint64_t rowBits = width * h.bitsPerPixel;
+  const std::uint64_t stride = (rowBits + 31) / 32 * 4;
+  // The last row may lack its padding: several writers stop at the last pixel.
+  const std::uint64_t needed = stride * (height - 1) + (rowBits + 7) / 8;
+  if (!in.Has(needed)) return false;
+  const std::span<const std::uint8_t> data = in.Bytes(needed);
+
+  out.argb.resize(static_cast<std::size_t>(width * height));
+  const Channel red(h.masks[0]), green(h.masks[1]), blue(h.masks[2]), alpha(h.masks[3]);
+  const std::uint32_t bpp = h.bitsPerPixel;
+  const bool useMasks = bpp == 16 || (bpp == 32 && h.compression != kBiRgb);
+
+  for (std::uint64_t fileRow = 0; fileRow < height; ++fileRow) {
+    const std::uint8_t* src = data.data() + fileRow * stride;
+    const std::uint64_t outRow = h.topDown ? fileRow : height - 1 - fileRow;
+    std::uint32_t* dst = out.argb.data() + outRow * width;
+    if (bpp <= 8) {
+      const unsigned perByte = 8 / bpp;
+      const unsigned valueMask = (1u << bpp) - 1;
+      for (std::uint64_t x = 0; x < width; ++x) {
+        const unsigned shift = 8 - bpp * static_cast<unsigned>(x % perByte + 1);
+        const unsigned index = (src[x / perByte] >> shift) & valueMask;
+        if (index >= palette.size()) return false;
+        dst[x] = palette[index];
+      }
+    } else if (bpp == 24) {
+      for (std::uint64_t x = 0; x < width; ++x, src += 3) {
+        dst[x] =
+            0xFF000000u | (std::uint32_t{src[2]} << 16) | (std::uint32_t{src[1]} << 8) | src[0];
+      }
+    } else if (!useMasks) {
+      // 32-bit BI_RGB: the fourth byte is unused, whatever a writer left in it.
+      for (std::uint64_t x = 0; x < width; ++x, src += 4) {
+        dst[x] =
+            0xFF000000u | (std::uint32_t{src[2]} << 16) | (std::uint32_t{src[1]} << 8) | src[0];
+      }
+    } else {
+      const unsigned bytesPerPixel = bpp / 8;
+      for (std::uint64_t x = 0; x < width; ++x, src += bytesPerPixel) {
+        std::uint32_t v = std::uint32_t{src[0]} | (std::uint32_t{src[1]} << 8);
+        if (bytesPerPixel == 4) v |= (std::uint32_t{src[2]} << 16) | (std::uint32_t{src[3]} << 24);
+        const std::uint32_t a = alpha.Present() ? alpha.Get(v) : 0xFF;
+        dst[x] = (a << 24) | (red.Get(v) << 16) | (green.Get(v) << 8) | blue.Get(v);
+      }
+    }
+  }
+  return true;
+}
+
+// RLE pixels are gathered as palette indices first; those the stream never
+// reaches keep index 0 and so show palette colour 0, opaque, as ImageMagick
+// renders them.
+bool DecodeRle(ByteReader& in, const BmpHeader& h, const std::vector<std::uint32_t>& palette,
+               DecodedBitmap& out) {
+  const auto width = static_cast<std::uint64_t>(h.width);
+  const auto height = static_cast<std::uint64_t>(h.height);
+  if (width * height > static_cast<std::uint64_t>(in.Size()) * kMaxRlePixelsPerFileByte) {
+    return false;
+  }
+  const bool four = h.compression == kBiRle4;
+  std::vector<std::uint8_t> indices(static_cast<std::size_t>(width * height), 0);
+
+  // Invariant: y < height with x <= width, or (x, y) == (0, height) once
+  // every row has been ended; a run must fit in the current row.
+  std::uint64_t x = 0;
+  std::uint64_t y = 0;
+  bool ended = false;
+  const auto runFits = [&](std::uint64_t count) { return y < height && x + count <= width; };
+  while (in.Has(2)) {
+    const unsigned first = in.U8();
+    const unsigned second = in.U8();
+    if (first > 0) {
+      if (!runFits(first)) return false;
+      std::uint8_t* dst = indices.data() + y * width + x;
+      for (unsigned i = 0; i < first; ++i) {
+        dst[i] = four ? static_cast<std::uint8_t>(i % 2 == 0 ? second >> 4 : second & 0x0F)
+                      : static_cast<std::uint8_t>(second);
+      }
+      x += first;
+    } else if (second == 0) {
+      if (y >= height) return false;
+      x = 0;
+      ++y;
+    } else if (second == 1) {
+      ended = true;
+      break;
+    } else if (second == 2) {
+      if (!in.Has(2)) return false;
+      x += in.U8();
+      y += in.U8();
+      const bool inside = y < height && x <= width;
+      if (!inside && !(y == height && x == 0)) return false;
+    } else {
+      const unsigned count = second;
+      const unsigned dataBytes = four ? (count + 1) / 2 : count;
+      const auto run = in.Bytes(dataBytes + dataBytes % 2);  // runs keep 16-bit alignment
+      if (run.empty() || !runFits(count)) return false;
+      std::uint8_t* dst = indices.data() + y * width + x;
+      for (unsigned i = 0; i < count; ++i) {
+        dst[i] = four ? static_cast<std::uint8_t>(i % 2 == 0 ? run[i / 2] >> 4 : run[i / 2] & 0x0F)
+                      : run[i];
+      }
+      x += count;
+    }
+  }
+  // Some writers close the last row and stop without the end-of-bitmap code;
+  // a stream that stops anywhere else is a truncated file.
+  if (!ended && y < height) return false;
+
+  out.argb.resize(indices.size());
+  for (std::uint64_t row = 0; row < height; ++row) {
+    const std::uint8_t* src = indices.data() + row * width;
+    std::uint32_t* dst = out.argb.data() + (height - 1 - row) * width;
+    for (std::uint64_t i = 0; i < width; ++i) {
+      if (src[i] >= palette.size()) return false;
+      dst[i] = palette[src[i]];
+    }
+  }
+  return true;
+}
+
+bool DecodeChecked(std::span<const std::uint8_t> file, DecodedBitmap& out) {
+  ByteReader in(file);
+  BmpHeader h;
+  if (!ReadHeaders(in, h) || !HeaderIsUsable(h)) return false;
+  if (h.pixelOffset != 0 && (h.pixelOffset < h.paletteStart || h.pixelOffset > file.size())) {
+    return false;
+  }
+
+  if (h.compression == kBiRgb && h.bitsPerPixel == 16) {
+    h.masks = {0x7C00, 0x03E0, 0x001F, 0};
+  }
+  h.alphaMaskGiven = h.alphaMaskGiven && h.masks[3] != 0 && h.compression != kBiRgb;
+  if (!h.alphaMaskGiven) h.masks[3] = 0;
+
+  std::vector<std::uint32_t> palette;
+  if (h.bitsPerPixel <= 8) {
+    if (!ReadPalette(in, h, palette)) return false;
+  }
+  if (h.pixelOffset == 0) h.pixelOffset = in.Position();
+  in.Seek(h.pixelOffset);
+
+  out.width = static_cast<std::uint32_t>(h.width);
+  out.height = static_cast<std::uint32_t>(h.height);
+  out.hasAlpha = h.alphaMaskGiven;
+  if (h.compression == kBiRle8 || h.compression == kBiRle4) return DecodeRle(in, h, palette, out);
+  return DecodeUncompressed(in, h, palette, out);
+}
+
+void PutU16(std::uint8_t* p, std::uint32_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void PutU32(std::uint8_t* p, std::uint32_t v) {
+  PutU16(p, v);
+  PutU16(p + 2, v >> 16);
+}
+
+}  // namespace
+
+bool LooksLikeBmp(std::span<const std::uint8_t> file) {
+  return file.size() >= 2 && file[0] == 'B' && file[1] == 'M';
+}
+
+bool DecodeBmp(std::span<const std::uint8_t> file, DecodedBitmap& out) {
+  out = DecodedBitmap{};
+  bool ok = false;
+  try {
+    ok = DecodeChecked(file, out);
+  } catch (const std::exception&) {
+    // Only allocation can throw here; a picture we cannot hold is refused.
+    ok = false;
+  }
+  if (!ok) out = DecodedBitmap{};
+  return ok;
+}
+
+bool PlanBmpFile(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
+                 BmpFileLayout& layout) {
+  if (bitsPerPixel != 24 && bitsPerPixel != 32) return false;
+  if (width == 0 || height == 0) return false;
+  // The decoder's cap also keeps every header field below 2^31.
+  if (std::uint64_t{width} * height > kMaxDecodedPixels) return false;
+  const std::uint64_t bytesPerPixel = static_cast<std::uint64_t>(bitsPerPixel) / 8;
+  const std::uint64_t stride = (width * bytesPerPixel + 3) / 4 * 4;
+  layout.pixelOffset = kEncodedHeadersSize;
+  layout.stride = static_cast<std::size_t>(stride);
+  layout.fileBytes = static_cast<std::size_t>(kEncodedHeadersSize + stride * height);
+  return true;
+}
+
+void WriteBmpHeaders(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
+                     const BmpFileLayout& layout, std::span<std::uint8_t> file) {
+  if (file.size() < kEncodedHeadersSize) return;
+  std::uint8_t* p = file.data();
+  std::memset(p, 0, kEncodedHeadersSize);
+  p[0] = 'B';
+  p[1] = 'M';
+  PutU32(p + 2, static_cast<std::uint32_t>(layout.fileBytes));
+  PutU32(p + 10, static_cast<std::uint32_t>(layout.pixelOffset));
+  PutU32(p + 14, 40);
+  PutU32(p + 18, width);
+  PutU32(p + 22, height);
+  PutU16(p + 26, 1);
+  PutU16(p + 28, static_cast<std::uint32_t>(bitsPerPixel));
+  PutU32(p + 30, kBiRgb);
+  PutU32(p + 34, static_cast<std::uint32_t>(layout.fileBytes - layout.pixelOffset));
+  PutU32(p + 38, kPixelsPerMetre);
+  PutU32(p + 42, kPixelsPerMetre);
+}
+
+bool EncodeBmp(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
+               std::span<const std::uint32_t> argb, std::vector<std::uint8_t>& out) {
+  out.clear();
+  BmpFileLayout layout;
+  if (!PlanBmpFile(width, height, bitsPerPixel, layout)) return false;
+  if (std::uint64_t{width} * height > argb.size()) return false;
+  try {
+    // Row padding relies on this zero fill.
+    out.assign(layout.fileBytes, 0);
+  } catch (const std::exception&) {
+    out.clear();
+    return false;
+  }
+  WriteBmpHeaders(width, height, bitsPerPixel, layout, out);
+  std::uint8_t* p = out.data();
+  const std::uint64_t stride = layout.stride;
+
+  // Rows are written straight into place; on little-endian hosts an ARGB word
+  // already is B,G,R,A in memory, so whole words can be copied.
+  constexpr bool kLittle = std::endian::native == std::endian::little;
+  for (std::uint64_t row = 0; row < height; ++row) {
+    std::uint8_t* dst = p + kEncodedHeadersSize + (height - 1 - row) * stride;
+    const std::uint32_t* line = argb.data() + row * width;
+    if (bitsPerPixel == 32) {
+      if constexpr (kLittle) {
+        std::memcpy(dst, line, std::size_t{width} * 4);
+      } else {
+        for (std::uint32_t x = 0; x < width; ++x) PutU32(dst + 4 * std::size_t{x}, line[x]);
+      }
+      continue;
+    }
+    std::uint32_t x = 0;
+    if constexpr (kLittle) {
+      // Each 4-byte store's last byte is overwritten by the next pixel; the
+      // row's last pixel is stored bytewise so padding stays zero.
+      for (; x + 1 < width; ++x, dst += 3) std::memcpy(dst, &line[x], 4);
+    }
+    for (; x < width; ++x, dst += 3) {
+      dst[0] = static_cast<std::uint8_t>(line[x]);
+      dst[1] = static_cast<std::uint8_t>(line[x] >> 8);
+      dst[2] = static_cast<std::uint8_t>(line[x] >> 16);
+    }
+  }
+  return true;
+}
+
+}  // namespace tessarel

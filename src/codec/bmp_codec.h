@@ -1,0 +1,43 @@
+// BMP reading and writing, in memory only: the image layer wraps these with
+// file access. Decoding treats the input as hostile; see bmp_codec.cpp.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "codec/decoded_bitmap.h"
+
+namespace tessarel {
+
+// True when the bytes start like a BMP file ("BM").
+bool LooksLikeBmp(std::span<const std::uint8_t> file);
+
+// Decodes a whole BMP file. False (and out left empty) for anything it
+// refuses: truncated data, bad headers, bad palette indices or RLE runs,
+// sizes over kMaxDecodedPixels or more than the file can hold.
+bool DecodeBmp(std::span<const std::uint8_t> file, DecodedBitmap& out);
+
+struct BmpFileLayout {
+  std::size_t pixelOffset = 0;  // where the bottom row starts
+  std::size_t stride = 0;       // bytes per row, padding included
+  std::size_t fileBytes = 0;
+};
+
+// The layout of the file EncodeBmp writes for these sizes: 24 bits B,G,R or
+// 32 bits B,G,R,A per pixel, rows bottom-up and padded to 4 bytes. False for
+// other depths and for zero or oversized sizes.
+bool PlanBmpFile(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
+                 BmpFileLayout& layout);
+
+// Writes the headers into the first layout.pixelOffset bytes of file.
+void WriteBmpHeaders(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
+                     const BmpFileLayout& layout, std::span<std::uint8_t> file);
+
+// bitsPerPixel 24: 40-byte header, bottom-up, rows padded to 4 bytes, alpha
+// dropped. bitsPerPixel 32: BI_RGB with the alpha byte kept. argb holds
+// width * height pixels, top row first.
+bool EncodeBmp(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
+               std::span<const std::uint32_t> argb, std::vector<std::uint8_t>& out);
+
+}  // namespace tessarel

@@ -1,0 +1,151 @@
+// First-frame GIF decoding over giflib, read record by record rather than
+// with DGifSlurp: slurping decodes every frame into buffers sized by the file's
+// own claims before we could look at them, which is how a 44-byte file asks
+// for gigabytes.
+#include "codec/gif_decoder.h"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace tessarel {
+namespace {
+
+// LZW turns one 12-bit code into at most 4096 pixels; a canvas much larger
+// than the data could ever fill is refused before it is allocated.
+constexpr std::uint64_t kMaxPixelsPerFileByte = 4096;
+constexpr std::uint64_t kSmallCanvas = std::uint64_t{1} << 20;
+
+struct MemoryReader {
+  std::span<const std::uint8_t> bytes;
+  std::size_t position = 0;
+};
+
+int ReadFromMemory(GifFileType* gif, GifByteType* out, int length) {
+  auto* reader = static_cast<MemoryReader*>(gif->UserData);
+  if (length <= 0) return 0;
+  const std::size_t available = reader->bytes.size() - reader->position;
+  const std::size_t n = std::min(available, static_cast<std::size_t>(length));
+  std::memcpy(out, reader->bytes.data() + reader->position, n);
+  reader->position += n;
+  return static_cast<int>(n);
+}
+
+struct GifCloser {
+  void operator()(GifFileType* gif) const noexcept {
+    int error = 0;
+    DGifCloseFile(gif, &error);
+  }
+};
+
+bool CanvasAllowed(std::uint64_t width, std::uint64_t height, std::size_t fileSize) {
+  const std::uint64_t pixels = width * height;
+  if (pixels == 0 || pixels > kMaxDecodedPixels) return false;
+  return pixels <= kSmallCanvas || pixels <= std::uint64_t(fileSize) * kMaxPixelsPerFileByte;
+}
+
+// giflib leaves a file without any colour table with no map at all; such
+// files are shown as grey ramps by other readers, and so here.
+std::uint32_t PaletteColour(const ColorMapObject* map, int bitsPerPixel, int index) {
+  if (map != nullptr) {
+    if (index < 0 || index >= map->ColorCount) return 0xFF000000u;
+    const GifColorType& c = map->Colors[index];
+    return 0xFF000000u | (std::uint32_t(c.Red) << 16) | (std::uint32_t(c.Green) << 8) | c.Blue;
+  }
+  const int levels = 1 << std::clamp(bitsPerPixel, 1, 8);
+  const std::uint32_t grey = std::uint32_t(std::min(index, levels - 1)) * 255u / (levels - 1);
+  return 0xFF000000u | (grey << 16) | (grey << 8) | grey;
+}
+
+bool DecodeFirstFrame(GifFileType* gif, std::size_t fileSize, DecodedBitmap& out) {
+  int transparentIndex = NO_TRANSPARENT_COLOR;
+  for (;;) {
+    GifRecordType record;
+    if (DGifGetRecordType(gif, &record) != GIF_OK) return false;
+    if (record == TERMINATE_RECORD_TYPE) return false;  // no frame at all
+    if (record == EXTENSION_RECORD_TYPE) {
+      int code = 0;
+      GifByteType* block = nullptr;
+      if (DGifGetExtension(gif, &code, &block) != GIF_OK) return false;
+      if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr) {
+        GraphicsControlBlock gcb;
+        if (DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK) {
+          transparentIndex = gcb.TransparentColor;
+        }
+      }
+      while (block != nullptr) {
+        if (DGifGetExtensionNext(gif, &block) != GIF_OK) return false;
+      }
+      continue;
+    }
+    if (record != IMAGE_DESC_RECORD_TYPE) continue;
+    if (DGifGetImageDesc(gif) != GIF_OK) return false;
+    break;
+  }
+
+  const GifImageDesc& frame = gif->Image;
+  if (frame.Width < 0 || frame.Height < 0 || frame.Left < 0 || frame.Top < 0) return false;
+  // A zero-sized logical screen is taken as the frame's own size.
+  std::uint64_t width = gif->SWidth > 0 ? std::uint64_t(gif->SWidth) : std::uint64_t(frame.Width);
+  std::uint64_t height =
+      gif->SHeight > 0 ? std::uint64_t(gif->SHeight) : std::uint64_t(frame.Height);
+  if (!CanvasAllowed(width, height, fileSize)) return false;
+  if (std::uint64_t(frame.Width) * std::uint64_t(frame.Height) > kMaxDecodedPixels) return false;
+
+  const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
+  const int bitsPerPixel = map != nullptr ? map->BitsPerPixel : 8;
+  try {
+    // Outside the first frame nothing has been painted yet: transparent.
+    out.argb.assign(static_cast<std::size_t>(width * height), 0);
+    std::vector<GifPixelType> line(static_cast<std::size_t>(std::max(frame.Width, 1)));
+    static constexpr int kPassStart[] = {0, 4, 2, 1};
+    static constexpr int kPassStep[] = {8, 8, 4, 2};
+    const int passes = frame.Interlace ? 4 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+      const int start = frame.Interlace ? kPassStart[pass] : 0;
+      const int step = frame.Interlace ? kPassStep[pass] : 1;
+      for (int row = start; row < frame.Height; row += step) {
+        if (frame.Width > 0 && DGifGetLine(gif, line.data(), frame.Width) != GIF_OK) return false;
+        const std::uint64_t y = std::uint64_t(frame.Top) + std::uint64_t(row);
+        if (y >= height) continue;
+        for (int col = 0; col < frame.Width; ++col) {
+          const std::uint64_t x = std::uint64_t(frame.Left) + std::uint64_t(col);
+          if (x >= width) break;
+          std::uint32_t argb = PaletteColour(map, bitsPerPixel, line[std::size_t(col)]);
+          if (line[std::size_t(col)] == transparentIndex) argb &= 0x00FFFFFFu;
+          out.argb[std::size_t(y * width + x)] = argb;
+        }
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  out.width = static_cast<std::uint32_t>(width);
+  out.height = static_cast<std::uint32_t>(height);
+  out.hasAlpha = true;
+  return true;
+}
+
+}  // namespace
+
+bool LooksLikeGif(std::span<const std::uint8_t> file) {
+  return file.size() >= 6 && std::memcmp(file.data(), "GIF", 3) == 0;
+}
+
+bool DecodeGif(std::span<const std::uint8_t> file, DecodedBitmap& out) {
+  out = DecodedBitmap{};
+  MemoryReader reader{file, 0};
+  int error = 0;
+  std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&reader, ReadFromMemory, &error));
+  if (!gif) return false;
+  if (!DecodeFirstFrame(gif.get(), file.size(), out)) {
+    out = DecodedBitmap{};
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tessarel

@@ -1,0 +1,18 @@
+// GIF reading over giflib, in memory: the first frame only.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "codec/decoded_bitmap.h"
+
+namespace tessarel {
+
+bool LooksLikeGif(std::span<const std::uint8_t> file);
+
+// Pixels of the first frame on the logical screen; the transparent colour
+// index (graphics control block) gives alpha 0 with the palette colour kept,
+// every other pixel alpha 0xFF.
+bool DecodeGif(std::span<const std::uint8_t> file, DecodedBitmap& out);
+
+}  // namespace tessarel

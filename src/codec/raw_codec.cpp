@@ -1,0 +1,187 @@
+#include "codec/raw_codec.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace tessarel {
+namespace {
+
+bool RangeFits(const RawSizes& sizes, std::size_t first, std::size_t count) {
+  return first <= sizes.pixels && count <= sizes.pixels - first;
+}
+
+// Whether bits [bit, bit + count) lie within the given number of bytes.
+// Spans are far below 2^61 bytes, so the bit counts cannot overflow.
+bool BitsFit(std::size_t bytes, std::size_t bit, std::size_t count) {
+  const std::uint64_t available = std::uint64_t{bytes} * 8;
+  return bit <= available && count <= available - bit;
+}
+
+}  // namespace
+
+bool RawLayout(std::int64_t width, std::int64_t height, RawSizes& sizes) {
+  if (width < 0 || height < 0) return false;
+  // The unpacked arrays need 4 bytes a pixel, the most any caller allocates
+  // per pixel, so that bound keeps every derived size representable.
+  constexpr std::uint64_t kMaxPixels = std::numeric_limits<std::size_t>::max() / 8;
+  const auto w = static_cast<std::uint64_t>(width);
+  const auto h = static_cast<std::uint64_t>(height);
+  if (w != 0 && h > kMaxPixels / w) return false;
+  const std::uint64_t n = w * h;
+  sizes.pixels = static_cast<std::size_t>(n);
+  sizes.colourBytes = static_cast<std::size_t>(2 * n);
+  sizes.maskBytes = static_cast<std::size_t>(n / 8 + (n % 8 != 0 ? 1 : 0));
+  const std::size_t planes = sizes.colourBytes + sizes.maskBytes;
+  sizes.fileBytes = planes + (planes % 2);
+  return true;
+}
+
+bool UnpackRawColour(std::span<const std::uint8_t> words, std::span<RawPixel> colour) {
+  const std::size_t count = colour.size();
+  if (words.size() / 2 < count) return false;
+  const std::uint8_t* w = words.data();
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t b0 = w[2 * i];
+    const std::uint32_t b1 = w[2 * i + 1];
+    const std::uint32_t red = b0 & 0xF8;
+    const std::uint32_t green = ((b0 << 5) | (b1 >> 3)) & 0xFC;
+    const std::uint32_t blue = (b1 << 3) & 0xF8;
+    colour[i] = red | (green << 8) | (blue << 16);
+  }
+  return true;
+}
+
+bool UnpackRawMask(std::span<const std::uint8_t> plane, std::size_t bit, std::span<RawPixel> mask) {
+  const std::size_t count = mask.size();
+  if (!BitsFit(plane.size(), bit, count)) return false;
+  const std::uint8_t* bytes = plane.data() + bit / 8;
+  bit %= 8;
+  std::size_t i = 0;
+  // Transparent (bit set) gives 0, opaque 0x00FFFFFF, without a branch.
+  const auto unpack = [](std::uint32_t byte, std::size_t k) {
+    return (((byte >> (7 - k)) & 1u) - 1u) & 0x00FFFFFFu;
+  };
+  // Up to the first byte boundary bit by bit, then eight pixels per byte.
+  for (; i < count && bit != 0; ++i, bit = (bit + 1) % 8) {
+    mask[i] = unpack(*bytes, bit);
+    if (bit == 7) ++bytes;
+  }
+  // Whole bytes from a table of the eight pixels each byte value stands for.
+  static constexpr auto kEight = [unpack] {
+    std::array<std::array<RawPixel, 8>, 256> table{};
+    for (std::size_t byte = 0; byte < 256; ++byte) {
+      for (std::size_t k = 0; k < 8; ++k) table[byte][k] = unpack(std::uint32_t(byte), k);
+    }
+    return table;
+  }();
+  for (; i + 8 <= count; i += 8, ++bytes) {
+    std::memcpy(mask.data() + i, kEight[*bytes].data(), sizeof kEight[0]);
+  }
+  for (std::size_t k = 0; i < count; ++i, ++k) mask[i] = unpack(*bytes, k);
+  return true;
+}
+
+bool UnpackRawPixels(std::span<const std::uint8_t> bytes, const RawSizes& sizes, std::size_t first,
+                     std::span<RawPixel> colour, std::span<RawPixel> mask) {
+  if (mask.size() != colour.size() || !RangeFits(sizes, first, colour.size())) return false;
+  if (bytes.size() < sizes.colourBytes + sizes.maskBytes) return false;
+  return UnpackRawColour(bytes.subspan(2 * first), colour) &&
+         UnpackRawMask(bytes.subspan(sizes.colourBytes), first, mask);
+}
+
+bool PackRawColour(std::span<const RawPixel> colour, std::span<std::uint8_t> words) {
+  const std::size_t count = colour.size();
+  if (words.size() / 2 < count) return false;
+  // Through a local block: stores straight into bytes could alias the
+  // input as far as the compiler knows, and the loop would not vectorise.
+  constexpr std::size_t kBlock = 64;
+  std::uint8_t block[2 * kBlock];
+  for (std::size_t i = 0; i < count; i += kBlock) {
+    const std::size_t n = std::min(kBlock, count - i);
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::uint32_t c = colour[i + k];
+      const auto word =
+          static_cast<std::uint16_t>(((c & 0xF8) << 8) | ((c >> 5) & 0x07E0) | ((c >> 19) & 0x1F));
+      block[2 * k] = static_cast<std::uint8_t>(word >> 8);
+      block[2 * k + 1] = static_cast<std::uint8_t>(word);
+    }
+    std::memcpy(words.data() + 2 * i, block, 2 * n);
+  }
+  return true;
+}
+
+bool PackRawMask(std::span<const RawPixel> mask, std::size_t bit, std::span<std::uint8_t> plane) {
+  const std::size_t count = mask.size();
+  if (!BitsFit(plane.size(), bit, count)) return false;
+  std::uint8_t* bytes = plane.data() + bit / 8;
+  bit %= 8;
+  std::size_t i = 0;
+  const auto pack = [](RawPixel pixel, std::size_t k) {
+    return static_cast<std::uint32_t>(pixel == 0) << (7 - k);
+  };
+  // Up to the first byte boundary bit by bit, then whole bytes of eight pixels.
+  for (; i < count && bit != 0; ++i, bit = (bit + 1) % 8) {
+    *bytes |= static_cast<std::uint8_t>(pack(mask[i], bit));
+    if (bit == 7) ++bytes;
+  }
+  // Whole bytes: one 0/1 byte per pixel for a stretch first (a loop that
+  // vectorises), then each eight gathered into one byte by a multiplication
+  // that moves byte k's low bit to bit 63 - k and never carries.
+  constexpr std::uint64_t kGather = 0x8040201008040201u;
+  std::uint8_t flags[64];
+  while (i + 8 <= count) {
+    const std::size_t stretch = std::min<std::size_t>(64, (count - i) / 8 * 8);
+    for (std::size_t k = 0; k < stretch; ++k) flags[k] = mask[i + k] == 0;
+    for (std::size_t k = 0; k < stretch; k += 8, ++bytes) {
+      std::uint64_t eight = 0;  // one load where the host is little-endian
+      for (std::size_t j = 0; j < 8; ++j) eight |= std::uint64_t{flags[k + j]} << (8 * j);
+      *bytes = static_cast<std::uint8_t>((eight * kGather) >> 56);
+    }
+    i += stretch;
+  }
+  for (std::size_t k = 0; i < count; ++i, ++k) {
+    *bytes |= static_cast<std::uint8_t>(pack(mask[i], k));
+  }
+  return true;
+}
+
+bool PackRawPixels(std::span<const RawPixel> colour, std::span<const RawPixel> mask,
+                   const RawSizes& sizes, std::size_t first, std::span<std::uint8_t> bytes) {
+  if (mask.size() != colour.size() || !RangeFits(sizes, first, colour.size())) return false;
+  if (bytes.size() != sizes.fileBytes) return false;
+  return PackRawColour(colour, bytes.subspan(2 * first)) &&
+         PackRawMask(mask, first, bytes.subspan(sizes.colourBytes, sizes.maskBytes));
+}
+
+bool UnpackRaw(std::span<const std::uint8_t> bytes, std::int32_t width, std::int32_t height,
+               std::vector<RawPixel>& colour, std::vector<RawPixel>& mask) {
+  RawSizes sizes;
+  if (!RawLayout(width, height, sizes)) return false;
+  if (bytes.size() < sizes.colourBytes + sizes.maskBytes) return false;
+  try {
+    colour.resize(sizes.pixels);
+    mask.resize(sizes.pixels);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return UnpackRawPixels(bytes, sizes, 0, colour, mask);
+}
+
+bool PackRaw(std::span<const RawPixel> colour, std::span<const RawPixel> mask, std::int32_t width,
+             std::int32_t height, std::vector<std::uint8_t>& bytes) {
+  RawSizes sizes;
+  if (!RawLayout(width, height, sizes)) return false;
+  if (colour.size() < sizes.pixels || mask.size() < sizes.pixels) return false;
+  try {
+    bytes.assign(sizes.fileBytes, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return PackRawPixels(colour.first(sizes.pixels), mask.first(sizes.pixels), sizes, 0, bytes);
+}
+
+}  // namespace tessarel

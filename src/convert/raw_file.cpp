@@ -1,0 +1,175 @@
+#include "convert/raw_file.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "codec/raw_codec.h"
+#include "convert/size_pattern.h"
+#include "platform/banded_file.h"
+#include "platform/file_io.h"
+#include "platform/path_names.h"
+
+namespace tessarel {
+namespace {
+
+constexpr std::uint32_t kOpaqueBlack = 0xFF000000u;
+// RAW files are written in pieces of this size.
+constexpr std::size_t kPieceBytes = 256 * 1024;
+// Starting a thread costs about what making the mask plane of this many
+// pixels does.
+constexpr std::size_t kThreadFromPixels = 64 * 1024;
+
+RawPixel ToRawPixel(std::uint32_t argb) {
+  return ((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16);
+}
+
+std::uint32_t ToArgb(RawPixel colour) {
+  return kOpaqueBlack | ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
+}
+
+// Row y as pixel-by-pixel reads would give it: pixels that cannot be read
+// repeat the last one that could. Returns the last value for the next row.
+std::uint32_t ReadRowWithFallback(PixelImage& image, std::int32_t y,
+                                  std::vector<std::uint32_t>& row, std::uint32_t last) {
+  const std::size_t read = image.GetRow(y, row);
+  if (read > 0) last = row[read - 1];
+  std::fill(row.begin() + std::ptrdiff_t(read), row.end(), last);
+  return last;
+}
+
+}  // namespace
+
+bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImagePtr& picture,
+                 PixelImagePtr& mask) {
+  // Only the file name carries the size: letters of a directory never count.
+  const SizeFromName size = ParseSizeFromName(FileNamePart(path), sizeMask);
+  if (!size.found) return false;
+  if (picture || mask) return false;
+  RawSizes sizes;
+  if (size.width <= 0 || size.height <= 0 || !RawLayout(size.width, size.height, sizes)) {
+    return false;
+  }
+  auto file = std::make_shared<ReadOnlyFile>();
+  if (!file->Open(path)) return false;
+  if (file->Size() < sizes.colourBytes + sizes.maskBytes) return false;
+
+  // Both images read their rows from the file whenever they are read or
+  // saved, so that a picture converted to BMP is never held whole.
+  const auto width = std::uint32_t(size.width);
+  const auto height = std::uint32_t(size.height);
+  auto colourRows =
+      std::make_shared<BandedFile>(file, 0, 16 * std::uint64_t{width}, height, kPieceBytes);
+  auto maskRows = std::make_shared<BandedFile>(file, sizes.colourBytes, std::uint64_t{width},
+                                               height, kPieceBytes);
+  picture =
+      CreateImageFromRows(size.width, size.height, PixelFormat24bppRGB,
+                          [colourRows](std::uint32_t y, std::span<std::uint32_t> row) {
+                            std::span<const std::uint8_t> bytes;
+                            std::size_t bit = 0;
+                            if (!colourRows->Row(y, bytes, bit) || !UnpackRawColour(bytes, row))
+                              return false;
+                            for (std::uint32_t& pixel : row) pixel = ToArgb(pixel);
+                            return true;
+                          });
+  mask =
+      CreateImageFromRows(size.width, size.height, PixelFormat24bppRGB,
+                          [maskRows](std::uint32_t y, std::span<std::uint32_t> row) {
+                            std::span<const std::uint8_t> bytes;
+                            std::size_t bit = 0;
+                            if (!maskRows->Row(y, bytes, bit) || !UnpackRawMask(bytes, bit, row)) {
+                              return false;
+                            }
+                            // 0 (transparent) becomes black, 0x00FFFFFF white.
+                            for (std::uint32_t& pixel : row) pixel |= kOpaqueBlack;
+                            return true;
+                          });
+  return picture && mask;
+}
+
+std::string RawOutputPath(const std::string& outPath, std::int32_t width, std::int32_t height,
+                          const std::string& sizeMask) {
+  const std::string base = BaseOfPath(outPath);
+  // A name that already reads as the true size keeps it; any other name gets
+  // the suffix, so that every written file loads back at its real size.
+  const SizeFromName named = ParseSizeFromName(FileNamePart(base + ".raw"), sizeMask);
+  if (named.found && named.width == width && named.height == height) return base + ".raw";
+  return base + "(" + std::to_string(width) + "x" + std::to_string(height) + ").raw";
+}
+
+bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* mask,
+                 const std::string& sizeMask, ProtectedFiles* protect) {
+  if (picture == nullptr || mask == nullptr) return false;
+  const std::uint32_t width = picture->Width();
+  const std::uint32_t height = picture->Height();
+  RawSizes sizes;
+  if (width > INT32_MAX || height > INT32_MAX || !RawLayout(width, height, sizes)) return false;
+  const auto w = static_cast<std::int32_t>(width);
+  const auto h = static_cast<std::int32_t>(height);
+  const std::string name = RawOutputPath(outPath, w, h, sizeMask);
+
+  // The colour plane goes out in pieces as rows are converted; only the
+  // transparency plane, an eighth of a byte per pixel, waits for the end.
+  std::vector<std::uint32_t> pictureRow, maskRow;
+  std::vector<std::uint8_t> piece, plane;
+  try {
+    for (auto* row : {&pictureRow, &maskRow}) row->resize(width);
+    piece.resize(std::max<std::size_t>(kPieceBytes, 2 * std::size_t(width)));
+    plane.assign(sizes.fileBytes - sizes.colourBytes, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  // A failed read repeats the last value read from the same image, carried
+  // across rows, so a mask smaller than the picture extends its last pixel.
+  bool maskMade = true;
+  const auto makeMaskPlane = [&] {
+    std::uint32_t last = kOpaqueBlack;
+    for (std::int32_t y = 0; y < h && maskMade; ++y) {
+      last = ReadRowWithFallback(*mask, y, maskRow, last);
+      // Only whether a mask pixel is black matters.
+      for (std::uint32_t& pixel : maskRow) pixel &= 0x00FFFFFFu;
+      maskMade = PackRawMask(maskRow, std::size_t(y) * width, plane);
+    }
+  };
+  StagedFiles files;
+  const bool written = files.Add(name, [&](const WriteChunk& write) {
+    // The transparency plane of a big picture is made on a second thread
+    // while this one makes and writes the colour plane. Each image is read by
+    // one thread only; one image passed as both is read here, in turn, as
+    // when no thread can start.
+    std::jthread maskThread;
+    if (picture != mask && sizes.pixels >= kThreadFromPixels) {
+      try {
+        maskThread = std::jthread(makeMaskPlane);
+      } catch (const std::system_error&) {
+      }
+    }
+    std::uint32_t last = kOpaqueBlack;
+    std::size_t filled = 0;
+    for (std::int32_t y = 0; y < h; ++y) {
+      last = ReadRowWithFallback(*picture, y, pictureRow, last);
+      // In place, one array per loop, so that each loop vectorises.
+      for (std::uint32_t& pixel : pictureRow) pixel = ToRawPixel(pixel);
+      if (filled + 2 * std::size_t(width) > piece.size()) {
+        if (!write(std::span(piece).first(filled))) return false;
+        filled = 0;
+      }
+      if (!PackRawColour(pictureRow, std::span(piece).subspan(filled))) return false;
+      filled += 2 * std::size_t(width);
+    }
+    if (maskThread.joinable()) {
+      maskThread.join();
+    } else {
+      makeMaskPlane();
+    }
+    // A source that failed under the reads gave fallback pixels, not its own.
+    return maskMade && !picture->SourceFailed() && !mask->SourceFailed() &&
+           write(std::span(piece).first(filled)) && write(plane);
+  });
+  return written && files.Commit(protect);
+}
+
+}  // namespace tessarel

@@ -1,0 +1,30 @@
+// RAW files on disk as picture and mask image pairs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "image/pixel_image.h"
+#include "platform/file_io.h"
+
+namespace tessarel {
+
+// Loads a RAW file whose size is in its file name. On failure the outputs may
+// hold images made before the failure; the caller releases them. Fails when
+// either output already holds an image.
+bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImagePtr& picture,
+                 PixelImagePtr& mask);
+
+// The name a RAW file written for outPath gets: the base of outPath, then a
+// "(WxH)" suffix unless the name would already read as exactly W x H, then ".raw".
+std::string RawOutputPath(const std::string& outPath, std::int32_t width, std::int32_t height,
+                          const std::string& sizeMask);
+
+// Writes picture and mask as one RAW file named by RawOutputPath. Fails with
+// nothing written when an image is missing, when the file behind an image
+// fails while it is read, when the target is a file protect protects, or
+// when the file cannot be written.
+bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* mask,
+                 const std::string& sizeMask, ProtectedFiles* protect = nullptr);
+
+}  // namespace tessarel

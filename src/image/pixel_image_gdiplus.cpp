@@ -1,0 +1,318 @@
+// The image layer over GDI+'s flat interface. GDI+ defines the pixel-format
+// names as macros, so below this point our PixelFormat* constants are never
+// named: their values equal GDI+'s and pass through unchanged.
+#include "image/pixel_image.h"
+
+#include <windows.h>
+
+#include <gdiplus.h>  // needs <windows.h> before it
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "image/pixel_image_gdiplus.h"
+#include "platform/file_io_win32.h"
+
+namespace tessarel {
+
+struct NativeImage {
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  bool rowsFailed = false;  // a row it was made from could not be produced
+};
+
+namespace {
+
+namespace gdip = Gdiplus::DllExports;
+using Gdiplus::GpStatus;
+
+// The object and its handle share one GdipAlloc block: an image costs one
+// allocation, and a handle never outlives its object.
+struct ImageBlock {
+  PixelImage image;
+  NativeImage native;
+};
+
+ImageBlock& BlockOf(PixelImage& image) {
+  return *reinterpret_cast<ImageBlock*>(&image);
+}
+
+bool Record(PixelImage& image, GpStatus status) {
+  if (status == Gdiplus::Ok) return true;
+  image.lastStatus = static_cast<ImageStatus>(status);
+  return false;
+}
+
+// What every call on an object without a native image reports.
+constexpr GpStatus kNoImage = Gdiplus::InvalidParameter;
+
+PixelImagePtr NewImage() {
+  void* memory = gdip::GdipAlloc(sizeof(ImageBlock));
+  if (memory == nullptr) return nullptr;
+  return PixelImagePtr(&(new (memory) ImageBlock)->image);
+}
+
+void Adopt(PixelImage& image, GpStatus status, Gdiplus::GpBitmap* bitmap) {
+  if (!Record(image, status)) return;
+  BlockOf(image).native.bitmap = bitmap;
+  image.native = &BlockOf(image).native;
+}
+
+// GDI+ takes UTF-16 paths; the program's are in the ANSI code page, as the
+// console and the *A file functions give them.
+bool WidePath(const std::string& path, std::wstring& wide) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  if (length <= 0) return false;
+  try {
+    wide.resize(static_cast<std::size_t>(length));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length) != length) return false;
+  wide.pop_back();  // the terminator MultiByteToWideChar wrote; c_str() supplies its own
+  return true;
+}
+
+Guid ToGuid(const GUID& g) {
+  Guid out;
+  out.data1 = g.Data1;
+  out.data2 = g.Data2;
+  out.data3 = g.Data3;
+  for (int i = 0; i < 8; ++i) out.data4[i] = g.Data4[i];
+  return out;
+}
+
+CLSID ToClsid(const Guid& g) {
+  CLSID out;
+  out.Data1 = g.data1;
+  out.Data2 = g.data2;
+  out.Data3 = g.data3;
+  for (int i = 0; i < 8; ++i) out.Data4[i] = g.data4[i];
+  return out;
+}
+
+// MIME types are ASCII; anything else could not equal the names we look for.
+std::string NarrowMime(const WCHAR* mime) {
+  std::string narrow;
+  for (; mime != nullptr && *mime != 0; ++mime) narrow += *mime < 0x80 ? char(*mime) : '?';
+  return narrow;
+}
+
+}  // namespace
+
+ImagingSession::ImagingSession() {
+  const Gdiplus::GdiplusStartupInput input;  // version 1, every other field 0
+  ULONG_PTR token = 0;
+  Gdiplus::GdiplusStartup(&token, &input, nullptr);
+  token_ = token;
+}
+
+ImagingSession::~ImagingSession() {
+  Gdiplus::GdiplusShutdown(static_cast<ULONG_PTR>(token_));
+}
+
+bool ListImageEncoders(std::vector<ImageEncoderInfo>& encoders) {
+  UINT count = 0, bytes = 0;
+  if (gdip::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok) return false;
+  // The list and the strings it points to share one block of the library's size.
+  std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[bytes]);
+  if (block == nullptr && bytes != 0) return false;
+  auto* list = reinterpret_cast<Gdiplus::ImageCodecInfo*>(block.get());
+  if (gdip::GdipGetImageEncoders(count, bytes, list) != Gdiplus::Ok) return false;
+  try {
+    encoders.clear();
+    for (UINT i = 0; i < count; ++i) {
+      encoders.push_back(ImageEncoderInfo{ToGuid(list[i].Clsid), NarrowMime(list[i].MimeType)});
+    }
+  } catch (const std::bad_alloc&) {
+    encoders.clear();
+    return false;
+  }
+  return true;
+}
+
+PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFormat format) {
+  PixelImagePtr image = NewImage();
+  if (!image) return image;
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  const GpStatus status =
+      gdip::GdipCreateBitmapFromScan0(width, height, 0, format, nullptr, &bitmap);
+  Adopt(*image, status, bitmap);
+  return image;
+}
+
+// GDI+ has no bitmap that asks for its rows: every row is asked for once.
+PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, PixelFormat format,
+                                  RowSource rows) {
+  if (!rows) return CreateBlankImage(0, 0, format);  // an object without an image
+  PixelImagePtr image = CreateBlankImage(width, height, format);
+  if (!image || image->native == nullptr) return image;
+  std::vector<std::uint32_t> row;
+  try {
+    row.resize(static_cast<std::uint32_t>(width));
+  } catch (const std::bad_alloc&) {
+    return image;
+  }
+  for (std::int32_t y = 0; y < height; ++y) {
+    if (rows(static_cast<std::uint32_t>(y), row)) {
+      image->SetRow(y, row);
+    } else {
+      image->native->rowsFailed = true;
+    }
+  }
+  return image;
+}
+
+PixelImagePtr LoadImageFromFile(const std::string& path) {
+  PixelImagePtr image = NewImage();
+  if (!image) return image;
+  std::wstring wide;
+  if (!WidePath(path, wide)) {
+    Record(*image, Gdiplus::InvalidParameter);
+    return image;
+  }
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  const GpStatus status = gdip::GdipCreateBitmapFromFile(wide.c_str(), &bitmap);
+  Adopt(*image, status, bitmap);
+  return image;
+}
+
+std::uint32_t PixelImage::Width() {
+  UINT value = 0;
+  if (!Record(*this, native ? gdip::GdipGetImageWidth(native->bitmap, &value) : kNoImage)) return 0;
+  return value;
+}
+
+std::uint32_t PixelImage::Height() {
+  UINT value = 0;
+  if (!Record(*this, native ? gdip::GdipGetImageHeight(native->bitmap, &value) : kNoImage)) {
+    return 0;
+  }
+  return value;
+}
+
+bool PixelImage::RawFormat(Guid& format) {
+  GUID value;
+  if (!Record(*this, native ? gdip::GdipGetImageRawFormat(native->bitmap, &value) : kNoImage)) {
+    return false;
+  }
+  format = ToGuid(value);
+  return true;
+}
+
+bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
+  Gdiplus::ARGB value = 0;
+  if (!Record(*this, native ? gdip::GdipBitmapGetPixel(native->bitmap, x, y, &value) : kNoImage)) {
+    return false;
+  }
+  argb = value;
+  return true;
+}
+
+bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
+  return Record(*this, native ? gdip::GdipBitmapSetPixel(native->bitmap, x, y, argb) : kNoImage);
+}
+
+namespace {
+
+// How many of the row's first count pixels exist; records a failure for the rest.
+std::size_t RowPixels(PixelImage& image, std::int32_t y, std::size_t count) {
+  UINT width = 0, height = 0;
+  if (!image.native) {
+    Record(image, kNoImage);
+    return 0;
+  }
+  if (!Record(image, gdip::GdipGetImageWidth(image.native->bitmap, &width)) ||
+      !Record(image, gdip::GdipGetImageHeight(image.native->bitmap, &height))) {
+    return 0;
+  }
+  std::size_t inside = 0;
+  if (y >= 0 && UINT(y) < height) inside = std::min<std::size_t>(count, width);
+  if (inside < count) Record(image, Gdiplus::InvalidParameter);
+  return inside;
+}
+
+// One row locked as 32bpp ARGB, the form GdipBitmapGetPixel and SetPixel
+// take and give, so a row moves with the same values as pixel by pixel.
+bool LockRow(PixelImage& image, std::int32_t y, std::size_t n, UINT mode, std::uint32_t* buffer) {
+  Gdiplus::GpRect rect(0, y, static_cast<INT>(n), 1);
+  Gdiplus::BitmapData data{};
+  data.Width = static_cast<UINT>(n);
+  data.Height = 1;
+  data.Stride = static_cast<INT>(n * 4);
+  data.PixelFormat = PixelFormat32bppARGB;
+  data.Scan0 = buffer;
+  if (gdip::GdipBitmapLockBits(image.native->bitmap, &rect,
+                               mode | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppARGB,
+                               &data) != Gdiplus::Ok) {
+    return false;
+  }
+  return gdip::GdipBitmapUnlockBits(image.native->bitmap, &data) == Gdiplus::Ok;
+}
+
+}  // namespace
+
+std::size_t PixelImage::GetRow(std::int32_t y, std::span<std::uint32_t> argb) {
+  const std::size_t n = RowPixels(*this, y, argb.size());
+  if (n == 0) return 0;
+  std::vector<std::uint32_t> row(n);
+  if (LockRow(*this, y, n, Gdiplus::ImageLockModeRead, row.data())) {
+    std::copy(row.begin(), row.end(), argb.begin());
+    return n;
+  }
+  for (std::size_t x = 0; x < n; ++x) {
+    if (!GetPixel(static_cast<std::int32_t>(x), y, argb[x])) return x;
+  }
+  return n;
+}
+
+void PixelImage::SetRow(std::int32_t y, std::span<const std::uint32_t> argb) {
+  const std::size_t n = RowPixels(*this, y, argb.size());
+  if (n == 0) return;
+  // Only opaque values are certain to convert into any pixel format exactly as
+  // SetPixel would convert them; anything else goes pixel by pixel.
+  const bool opaque = std::all_of(argb.begin(), argb.begin() + std::ptrdiff_t(n),
+                                  [](std::uint32_t v) { return (v >> 24) == 0xFF; });
+  std::vector<std::uint32_t> row(argb.begin(), argb.begin() + std::ptrdiff_t(n));
+  if (opaque && LockRow(*this, y, n, Gdiplus::ImageLockModeWrite, row.data())) return;
+  for (std::size_t x = 0; x < n; ++x) SetPixel(static_cast<std::int32_t>(x), y, argb[x]);
+}
+
+bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& encoder) {
+  if (native == nullptr) return Record(*this, kNoImage);
+  // Rows that failed stay blank: such an image must not be saved as if whole.
+  if (native->rowsFailed) return Record(*this, Gdiplus::Win32Error);
+  const CLSID clsid = ToClsid(encoder);
+  GpStatus status = Gdiplus::Ok;
+  const bool saved = StageNamedFile(files, path, [&](const std::string& temporary) {
+    std::wstring wide;
+    status = WidePath(temporary, wide)
+                 ? gdip::GdipSaveImageToFile(native->bitmap, wide.c_str(), &clsid, nullptr)
+                 : Gdiplus::InvalidParameter;
+    return status == Gdiplus::Ok;
+  });
+  // The library succeeded but the file system did not: no GDI+ status says so.
+  if (!saved) Record(*this, status == Gdiplus::Ok ? Gdiplus::Win32Error : status);
+  return saved;
+}
+
+bool PixelImage::SourceFailed() {
+  return native != nullptr && native->rowsFailed;
+}
+
+void ReleasePixelImage(PixelImage* image) {
+  if (image == nullptr) return;
+  if (image->native != nullptr) gdip::GdipDisposeImage(image->native->bitmap);
+  ImageBlock& block = BlockOf(*image);
+  block.~ImageBlock();
+  gdip::GdipFree(&block);
+}
+
+bool DrawPixelImage(Gdiplus::GpGraphics* graphics, PixelImage& image, std::int32_t x,
+                    std::int32_t y) {
+  return Record(
+      image, image.native ? gdip::GdipDrawImageI(graphics, image.native->bitmap, x, y) : kNoImage);
+}
+
+}  // namespace tessarel

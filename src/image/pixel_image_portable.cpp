@@ -1,0 +1,548 @@
+// The image layer where there is no GDI+: an in-memory bitmap, rows read from
+// files as they are needed, our BMP codec and giflib, behind the same object
+// and the same failure contract.
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "codec/bmp_codec.h"
+#include "codec/decoded_bitmap.h"
+#include "codec/gif_decoder.h"
+#include "image/pixel_image.h"
+#include "platform/banded_file.h"
+#include "platform/file_io.h"
+
+namespace tessarel {
+
+struct FreeDeleter {
+  void operator()(std::uint8_t* p) const noexcept { std::free(p); }
+};
+
+struct NativeImage {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  PixelFormat format = PixelFormat24bppRGB;
+  bool hasRawFormat = false;
+  Guid rawFormat;
+  // Pixels are held in one of three ways. A blank or written image lives as
+  // the BMP file it will be saved as, so that saving is one write with no
+  // conversion and no second copy of the picture; it comes from calloc, where
+  // large blocks arrive as zero pages with no pass over the memory to clear it.
+  std::unique_ptr<std::uint8_t, FreeDeleter> bmpFile;
+  BmpFileLayout layout;
+  // A decoded image keeps the decoder's ARGB words, row-major.
+  std::vector<std::uint32_t> argb;
+  // An image made from rows keeps only the means to produce them, so that a
+  // picture on its way from one file to another is never held whole (fresh
+  // memory for a big picture costs more than converting it). The last row
+  // produced is kept for pixel-by-pixel reads.
+  RowSource rows;
+  bool rowsOpaque = false;  // rows known to come with alpha 0xFF already
+  std::vector<std::uint32_t> row;
+  std::int64_t rowY = -1;
+  bool rowOk = false;
+  bool rowsFailed = false;  // a row inside the image could not be produced
+
+  int BitsPerPixel() const { return format == PixelFormat32bppARGB ? 32 : 24; }
+  std::uint8_t* BmpPixel(std::uint32_t x, std::uint32_t y) const {
+    return bmpFile.get() + layout.pixelOffset + (height - 1 - y) * layout.stride +
+           x * std::size_t(BitsPerPixel() / 8);
+  }
+};
+
+namespace {
+
+// The CLSID GDI+ gives its BMP encoder, so encoder lists look alike everywhere.
+constexpr Guid kBmpEncoderClsid{
+    0x557cf400, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+
+// A plain BMP file's pixels are read a band of rows at a time.
+constexpr std::size_t kBandBytes = 256 * 1024;
+
+PixelImage* NewImage(ImageStatus status) {
+  PixelImage* image = new (std::nothrow) PixelImage;
+  if (image != nullptr) image->lastStatus = status;
+  return image;
+}
+
+bool Fail(PixelImage& image, ImageStatus status) {
+  image.lastStatus = status;
+  return false;
+}
+
+bool InBounds(const NativeImage& native, std::int32_t x, std::int32_t y) {
+  return x >= 0 && y >= 0 && static_cast<std::uint32_t>(x) < native.width &&
+         static_cast<std::uint32_t>(y) < native.height;
+}
+
+std::uint32_t LittleU32(std::span<const std::uint8_t> bytes, std::size_t at) {
+  return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
+         std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24;
+}
+
+// Pixels in a BMP file's byte order: B, G, R (, A). Where the host is
+// little-endian, four 24-bit pixels move as three 32-bit words: byte-by-byte
+// loops over 3-byte pixels do not vectorise, and these are the hot loops of
+// every conversion.
+constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+
+void EncodePixels(const std::uint32_t* argb, std::size_t count, int bitsPerPixel, std::uint8_t* p) {
+  std::size_t x = 0;
+  if (bitsPerPixel == 32) {
+    if constexpr (kLittleEndian) {
+      std::memcpy(p, argb, count * 4);
+      return;
+    }
+    for (; x < count; ++x, p += 4) {
+      p[0] = static_cast<std::uint8_t>(argb[x]);
+      p[1] = static_cast<std::uint8_t>(argb[x] >> 8);
+      p[2] = static_cast<std::uint8_t>(argb[x] >> 16);
+      p[3] = static_cast<std::uint8_t>(argb[x] >> 24);
+    }
+    return;
+  }
+  if constexpr (kLittleEndian) {
+    for (; x + 4 <= count; x += 4, p += 12) {
+      const std::uint32_t a = argb[x], b = argb[x + 1], c = argb[x + 2], d = argb[x + 3];
+      // Three separate stores: one 12-byte copy from a staging array makes the
+      // compiler reload it in pieces the store buffer cannot forward.
+      const std::uint32_t w0 = (a & 0xFFFFFF) | b << 24;
+      const std::uint32_t w1 = ((b >> 8) & 0xFFFF) | c << 16;
+      const std::uint32_t w2 = ((c >> 16) & 0xFF) | d << 8;
+      std::memcpy(p, &w0, 4);
+      std::memcpy(p + 4, &w1, 4);
+      std::memcpy(p + 8, &w2, 4);
+    }
+  }
+  for (; x < count; ++x, p += 3) {
+    p[0] = static_cast<std::uint8_t>(argb[x]);
+    p[1] = static_cast<std::uint8_t>(argb[x] >> 8);
+    p[2] = static_cast<std::uint8_t>(argb[x] >> 16);
+  }
+}
+
+void DecodePixels(const std::uint8_t* p, std::size_t count, int bitsPerPixel, std::uint32_t* argb) {
+  std::size_t x = 0;
+  if (bitsPerPixel == 32) {
+    if constexpr (kLittleEndian) {
+      std::memcpy(argb, p, count * 4);
+      return;
+    }
+    for (; x < count; ++x, p += 4) {
+      argb[x] =
+          std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+    }
+    return;
+  }
+  constexpr std::uint32_t kOpaque = 0xFF000000u;
+  if constexpr (kLittleEndian) {
+    for (; x + 4 <= count; x += 4, p += 12) {
+      std::uint32_t w[3];
+      std::memcpy(w, p, 12);
+      argb[x] = kOpaque | (w[0] & 0xFFFFFF);
+      argb[x + 1] = kOpaque | w[0] >> 24 | (w[1] & 0xFFFF) << 8;
+      argb[x + 2] = kOpaque | w[1] >> 16 | (w[2] & 0xFF) << 16;
+      argb[x + 3] = kOpaque | w[2] >> 8;
+    }
+  }
+  for (; x < count; ++x, p += 3) {
+    argb[x] = kOpaque | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+  }
+}
+
+// The BMP files this tool writes, and most others, are 24-bit, uncompressed,
+// bottom-up with a 40-byte header. Such a file is read row by row as its
+// pixels are asked for, with no decoding and no copy of the whole picture;
+// anything else (or anything short) goes through the decoder.
+NativeImage* OpenPlainBmp(std::span<const std::uint8_t> header,
+                          const std::shared_ptr<ReadOnlyFile>& file) {
+  if (header.size() < 54 || !LooksLikeBmp(header)) return nullptr;
+  const std::uint32_t offset = LittleU32(header, 10);
+  const std::uint32_t headerSize = LittleU32(header, 14);
+  const auto width = static_cast<std::int32_t>(LittleU32(header, 18));
+  const auto height = static_cast<std::int32_t>(LittleU32(header, 22));
+  const std::uint32_t planesAndBits = LittleU32(header, 26);
+  const std::uint32_t compression = LittleU32(header, 30);
+  if (headerSize != 40 || planesAndBits != (1u | 24u << 16) || compression != 0) return nullptr;
+  if (width <= 0 || height <= 0 || offset < 54) return nullptr;
+  BmpFileLayout layout;
+  if (!PlanBmpFile(std::uint32_t(width), std::uint32_t(height), 24, layout)) return nullptr;
+  const std::uint64_t end =
+      std::uint64_t(offset) + std::uint64_t(layout.stride) * std::uint32_t(height);
+  if (end > file->Size()) return nullptr;
+  auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
+  if (!native) return nullptr;
+  try {
+    native->row.resize(std::uint32_t(width));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  native->width = std::uint32_t(width);
+  native->height = std::uint32_t(height);
+  native->format = PixelFormat24bppRGB;
+  native->hasRawFormat = true;
+  native->rawFormat = ImageFormatBMP;
+  auto bands = std::make_shared<BandedFile>(file, offset, 8 * std::uint64_t{layout.stride},
+                                            std::uint32_t(height), kBandBytes);
+  native->rows = [bands, height](std::uint32_t y, std::span<std::uint32_t> argb) {
+    std::span<const std::uint8_t> bytes;
+    std::size_t bit = 0;
+    // Bottom-up: the file's first row is the picture's last.
+    if (!bands->Row(std::uint32_t(height) - 1 - y, bytes, bit)) return false;
+    DecodePixels(bytes.data(), argb.size(), 24, argb.data());
+    return true;
+  };
+  native->rowsOpaque = true;
+  return native.release();
+}
+
+// BMP-file storage for a w x h image, all zero bits: opaque black in 24bpp,
+// transparent in 32bpp. False when it cannot be had.
+bool AllocateBmpFile(NativeImage& native) {
+  const int bitsPerPixel = native.BitsPerPixel();
+  if (!PlanBmpFile(native.width, native.height, bitsPerPixel, native.layout)) return false;
+  native.bmpFile.reset(static_cast<std::uint8_t*>(std::calloc(native.layout.fileBytes, 1)));
+  if (!native.bmpFile) return false;
+  WriteBmpHeaders(native.width, native.height, bitsPerPixel, native.layout,
+                  {native.bmpFile.get(), native.layout.fileBytes});
+  return true;
+}
+
+bool ValidBlankParameters(std::int32_t width, std::int32_t height, PixelFormat format) {
+  return width > 0 && height > 0 &&
+         (format == PixelFormat24bppRGB || format == PixelFormat32bppARGB);
+}
+
+}  // namespace
+
+ImagingSession::ImagingSession() = default;
+ImagingSession::~ImagingSession() = default;
+
+bool ListImageEncoders(std::vector<ImageEncoderInfo>& encoders) {
+  encoders.assign({ImageEncoderInfo{kBmpEncoderClsid, "image/bmp"}});
+  return true;
+}
+
+PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFormat format) {
+  PixelImagePtr image(NewImage(ImageStatus::Ok));
+  if (!image) return image;
+  if (!ValidBlankParameters(width, height, format)) {
+    image->lastStatus = ImageStatus::InvalidParameter;
+    return image;
+  }
+  auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
+  if (native) {
+    native->width = static_cast<std::uint32_t>(width);
+    native->height = static_cast<std::uint32_t>(height);
+    native->format = format;
+  }
+  if (!native || !AllocateBmpFile(*native)) {
+    image->lastStatus = ImageStatus::OutOfMemory;
+    return image;
+  }
+  image->native = native.release();
+  return image;
+}
+
+PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, PixelFormat format,
+                                  RowSource rows) {
+  PixelImagePtr image(NewImage(ImageStatus::Ok));
+  if (!image) return image;
+  if (!ValidBlankParameters(width, height, format) || !rows) {
+    image->lastStatus = ImageStatus::InvalidParameter;
+    return image;
+  }
+  auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
+  bool ok = native != nullptr;
+  if (ok) {
+    native->width = static_cast<std::uint32_t>(width);
+    native->height = static_cast<std::uint32_t>(height);
+    native->format = format;
+    // Refused here if a blank image of the size would be, so that a later
+    // write or save can always plan its file.
+    BmpFileLayout layout;
+    ok = PlanBmpFile(native->width, native->height, native->BitsPerPixel(), layout);
+  }
+  try {
+    if (ok) native->row.resize(native->width);
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  if (!ok) {
+    image->lastStatus = ImageStatus::OutOfMemory;
+    return image;
+  }
+  native->rows = std::move(rows);
+  image->native = native.release();
+  return image;
+}
+
+PixelImagePtr LoadImageFromFile(const std::string& path) {
+  PixelImagePtr image(NewImage(ImageStatus::Ok));
+  if (!image) return image;
+  auto file = std::make_shared<ReadOnlyFile>();
+  std::vector<std::uint8_t> bytes;
+  bool read = file->Open(path);
+  try {
+    if (read) bytes.resize(std::size_t(std::min<std::uint64_t>(file->Size(), 54)));
+    read = read && file->ReadAt(0, bytes);
+    if (read) {
+      if (NativeImage* native = OpenPlainBmp(bytes, file)) {
+        image->native = native;
+        return image;
+      }
+      if (file->Size() > bytes.max_size()) throw std::bad_alloc();
+      bytes.resize(std::size_t(file->Size()));
+      read = file->ReadAt(0, bytes);
+    }
+  } catch (const std::bad_alloc&) {
+    image->lastStatus = ImageStatus::OutOfMemory;
+    return image;
+  }
+  if (!read) {
+    image->lastStatus = ImageStatus::FileNotFound;
+    return image;
+  }
+  file.reset();  // closed before decoding
+  DecodedBitmap decoded;
+  Guid format;
+  if (LooksLikeBmp(bytes) && DecodeBmp(bytes, decoded)) {
+    format = ImageFormatBMP;
+  } else if (LooksLikeGif(bytes) && DecodeGif(bytes, decoded)) {
+    format = ImageFormatGIF;
+    decoded.hasAlpha = true;
+  } else {
+    image->lastStatus = ImageStatus::UnknownImageFormat;
+    return image;
+  }
+  NativeImage* native = new (std::nothrow) NativeImage;
+  if (native == nullptr) {
+    image->lastStatus = ImageStatus::OutOfMemory;
+    return image;
+  }
+  native->width = decoded.width;
+  native->height = decoded.height;
+  native->format = decoded.hasAlpha ? PixelFormat32bppARGB : PixelFormat24bppRGB;
+  native->hasRawFormat = true;
+  native->rawFormat = format;
+  native->argb = std::move(decoded.argb);
+  image->native = native;
+  return image;
+}
+
+std::uint32_t PixelImage::Width() {
+  if (native == nullptr) {
+    Fail(*this, ImageStatus::InvalidParameter);
+    return 0;
+  }
+  return native->width;
+}
+
+std::uint32_t PixelImage::Height() {
+  if (native == nullptr) {
+    Fail(*this, ImageStatus::InvalidParameter);
+    return 0;
+  }
+  return native->height;
+}
+
+bool PixelImage::RawFormat(Guid& format) {
+  if (native == nullptr) return Fail(*this, ImageStatus::InvalidParameter);
+  if (!native->hasRawFormat) {
+    // A blank bitmap has the memory-bitmap format, neither BMP nor GIF.
+    format = Guid{0xb96b3caa, 0x0728, 0x11d3, {0x9d, 0x7b, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    return true;
+  }
+  format = native->rawFormat;
+  return true;
+}
+
+namespace {
+
+// A 24bpp image reads back opaque whatever alpha its rows gave.
+void MakeOpaque(const NativeImage& image, std::span<std::uint32_t> row) {
+  if (image.format != PixelFormat24bppRGB || image.rowsOpaque) return;
+  for (std::uint32_t& pixel : row) pixel |= 0xFF000000u;
+}
+
+// Row y as produced by the image's rows, kept for the reads that follow.
+bool ProduceRow(NativeImage& image, std::uint32_t y) {
+  if (image.rowY != std::int64_t{y}) {
+    image.rowY = y;
+    image.rowOk = image.rows(y, image.row);
+    if (image.rowOk) MakeOpaque(image, image.row);
+    image.rowsFailed = image.rowsFailed || !image.rowOk;
+  }
+  return image.rowOk;
+}
+
+// Pixels x0 .. x0 + count - 1 of row y, which the caller has checked lie in
+// the image: the one place that knows how each kind of storage holds a pixel.
+// False only when an image made from rows cannot produce the row.
+bool ReadPixels(NativeImage& image, std::uint32_t x0, std::uint32_t y, std::size_t count,
+                std::uint32_t* argb) {
+  if (image.rows) {
+    if (!ProduceRow(image, y)) return false;
+    std::copy_n(image.row.begin() + x0, count, argb);
+  } else if (image.bmpFile) {
+    DecodePixels(image.BmpPixel(x0, y), count, image.BitsPerPixel(), argb);
+  } else {
+    const std::uint32_t* row = image.argb.data() + std::size_t(y) * image.width + x0;
+    const std::uint32_t alpha = image.format == PixelFormat24bppRGB ? 0xFF000000u : 0;
+    for (std::size_t x = 0; x < count; ++x) argb[x] = row[x] | alpha;
+  }
+  return true;
+}
+
+// Writing to an image made from rows first stores all of its pixels; rows it
+// cannot produce stay zero. False when the memory cannot be had.
+bool StorePixels(NativeImage& image) {
+  if (!image.rows) return true;
+  if (!AllocateBmpFile(image)) return false;
+  for (std::uint32_t y = 0; y < image.height; ++y) {
+    if (ProduceRow(image, y))
+      EncodePixels(image.row.data(), image.width, image.BitsPerPixel(), image.BmpPixel(0, y));
+  }
+  image.rows = nullptr;
+  image.row = {};
+  image.rowY = -1;
+  return true;
+}
+
+void WritePixels(NativeImage& image, std::uint32_t x0, std::uint32_t y, std::size_t count,
+                 const std::uint32_t* argb) {
+  if (image.bmpFile) {
+    EncodePixels(argb, count, image.BitsPerPixel(), image.BmpPixel(x0, y));
+  } else {
+    std::copy_n(argb, count,
+                image.argb.begin() + std::ptrdiff_t(std::size_t(y) * image.width + x0));
+  }
+}
+
+// How many of the row's first count pixels exist; records a failure for the rest.
+std::size_t RowPixels(PixelImage& image, std::int32_t y, std::size_t count) {
+  NativeImage* native = image.native;
+  std::size_t inside = 0;
+  if (native != nullptr && y >= 0 && std::uint32_t(y) < native->height) {
+    inside = std::min<std::size_t>(count, native->width);
+  }
+  if (inside < count) image.lastStatus = ImageStatus::InvalidParameter;
+  return inside;
+}
+
+// Saves an image made from rows as it is produced, a piece at a time.
+bool SaveRows(NativeImage& image, StagedFiles& files, const std::string& path) {
+  const int bitsPerPixel = image.BitsPerPixel();
+  BmpFileLayout layout;
+  if (!PlanBmpFile(image.width, image.height, bitsPerPixel, layout)) return false;
+  std::vector<std::uint8_t> piece;
+  try {
+    piece.resize(std::max(kBandBytes, layout.pixelOffset + layout.stride));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  const std::size_t rowBytes = std::size_t(image.width) * std::size_t(bitsPerPixel / 8);
+  return files.Add(path, [&](const WriteChunk& write) {
+    WriteBmpHeaders(image.width, image.height, bitsPerPixel, layout, piece);
+    std::size_t filled = layout.pixelOffset;
+    for (std::uint32_t y = image.height; y-- > 0;) {  // bottom-up
+      if (filled + layout.stride > piece.size()) {
+        if (!write(std::span(piece).first(filled))) return false;
+        filled = 0;
+      }
+      if (!ProduceRow(image, y)) return false;
+      std::uint8_t* out = piece.data() + filled;
+      EncodePixels(image.row.data(), image.width, bitsPerPixel, out);
+      std::fill(out + rowBytes, out + layout.stride, std::uint8_t{0});
+      filled += layout.stride;
+    }
+    return write(std::span(piece).first(filled));
+  });
+}
+
+}  // namespace
+
+bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
+  if (native == nullptr || !InBounds(*native, x, y)) {
+    return Fail(*this, ImageStatus::InvalidParameter);
+  }
+  if (!ReadPixels(*native, std::uint32_t(x), std::uint32_t(y), 1, &argb)) {
+    return Fail(*this, ImageStatus::Win32Error);
+  }
+  return true;
+}
+
+bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
+  if (native == nullptr || !InBounds(*native, x, y)) {
+    return Fail(*this, ImageStatus::InvalidParameter);
+  }
+  if (!StorePixels(*native)) return Fail(*this, ImageStatus::OutOfMemory);
+  WritePixels(*native, std::uint32_t(x), std::uint32_t(y), 1, &argb);
+  return true;
+}
+
+std::size_t PixelImage::GetRow(std::int32_t y, std::span<std::uint32_t> argb) {
+  const std::size_t n = RowPixels(*this, y, argb.size());
+  if (n > 0 && native->rows && n == native->width && native->rowY != y) {
+    // A whole row goes straight to the caller, not through the kept row.
+    if (!native->rows(std::uint32_t(y), argb.first(n))) {
+      native->rowsFailed = true;
+      Fail(*this, ImageStatus::Win32Error);
+      return 0;
+    }
+    MakeOpaque(*native, argb.first(n));
+    return n;
+  }
+  if (n > 0 && !ReadPixels(*native, 0, std::uint32_t(y), n, argb.data())) {
+    Fail(*this, ImageStatus::Win32Error);
+    return 0;
+  }
+  return n;
+}
+
+void PixelImage::SetRow(std::int32_t y, std::span<const std::uint32_t> argb) {
+  const std::size_t n = RowPixels(*this, y, argb.size());
+  if (n == 0) return;
+  if (!StorePixels(*native)) {
+    Fail(*this, ImageStatus::OutOfMemory);
+    return;
+  }
+  WritePixels(*native, 0, std::uint32_t(y), n, argb.data());
+}
+
+bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& encoder) {
+  if (native == nullptr) return Fail(*this, ImageStatus::InvalidParameter);
+  if (!(encoder == kBmpEncoderClsid)) return Fail(*this, ImageStatus::UnknownImageFormat);
+  if (native->rows) {
+    return SaveRows(*native, files, path) || Fail(*this, ImageStatus::Win32Error);
+  }
+  std::vector<std::uint8_t> encoded;
+  if (!native->bmpFile) {
+    if (!EncodeBmp(native->width, native->height, native->BitsPerPixel(), native->argb, encoded)) {
+      return Fail(*this, ImageStatus::OutOfMemory);
+    }
+  }
+  const std::span<const std::uint8_t> file =
+      native->bmpFile
+          ? std::span<const std::uint8_t>(native->bmpFile.get(), native->layout.fileBytes)
+          : std::span<const std::uint8_t>(encoded);
+  if (!files.Add(path, [file](const WriteChunk& write) { return write(file); })) {
+    return Fail(*this, ImageStatus::Win32Error);
+  }
+  return true;
+}
+
+bool PixelImage::SourceFailed() {
+  return native != nullptr && native->rowsFailed;
+}
+
+void ReleasePixelImage(PixelImage* image) {
+  if (image == nullptr) return;
+  delete image->native;
+  delete image;
+}
+
+}  // namespace tessarel

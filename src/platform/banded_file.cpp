@@ -1,0 +1,40 @@
+#include "platform/banded_file.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+namespace tessarel {
+
+BandedFile::BandedFile(std::shared_ptr<ReadOnlyFile> file, std::uint64_t offset,
+                       std::uint64_t rowBits, std::uint32_t rows, std::size_t bandBytes)
+    : file_(std::move(file)),
+      offset_(offset),
+      rowBits_(std::max<std::uint64_t>(rowBits, 1)),
+      rows_(rows),
+      bandRows_(std::uint32_t(std::clamp<std::uint64_t>(std::uint64_t{bandBytes} * 8 / rowBits_, 1,
+                                                        std::max<std::uint32_t>(rows, 1)))) {}
+
+bool BandedFile::Row(std::uint32_t r, std::span<const std::uint8_t>& bytes, std::size_t& bit) {
+  if (r >= rows_) return false;
+  const std::uint32_t index = r / bandRows_;
+  if (std::int64_t{index} != bandIndex_) {
+    bandIndex_ = -1;
+    const std::uint64_t first = std::uint64_t{index} * bandRows_;
+    const std::uint64_t end = std::min<std::uint64_t>(first + bandRows_, rows_);
+    bandStart_ = first * rowBits_ / 8;
+    try {
+      band_.resize(std::size_t((end * rowBits_ + 7) / 8 - bandStart_));
+    } catch (const std::bad_alloc&) {
+      return false;  // a single row of a very wide picture can be large
+    }
+    if (!file_->ReadAt(offset_ + bandStart_, band_)) return false;
+    bandIndex_ = index;
+  }
+  const std::uint64_t rowBit = std::uint64_t{r} * rowBits_ - bandStart_ * 8;
+  bytes = std::span<const std::uint8_t>(band_).subspan(std::size_t(rowBit / 8));
+  bit = std::size_t(rowBit % 8);
+  return true;
+}
+
+}  // namespace tessarel

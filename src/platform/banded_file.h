@@ -1,0 +1,40 @@
+// Rows of one size stored one after another in a file, read a band of rows
+// at a time as they are asked for: how pictures too big to hold whole are
+// read, RAW planes and plain BMP files alike.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/file_io.h"
+
+namespace tessarel {
+
+class BandedFile {
+ public:
+  // Rows 0 .. rows - 1 of rowBits bits each (a row need not start on a byte)
+  // from offset on; one read takes about bandBytes. Only pictures that exist
+  // ask for rows, so rows * rowBits stays far below 2^64.
+  BandedFile(std::shared_ptr<ReadOnlyFile> file, std::uint64_t offset, std::uint64_t rowBits,
+             std::uint32_t rows, std::size_t bandBytes);
+
+  // The bytes from the one holding row r's first bit on, and that bit counted
+  // from the first byte's 0x80 bit. False when the file cannot give them (it
+  // may have shrunk since it was opened) or the band cannot be allocated.
+  bool Row(std::uint32_t r, std::span<const std::uint8_t>& bytes, std::size_t& bit);
+
+ private:
+  std::shared_ptr<ReadOnlyFile> file_;
+  std::uint64_t offset_;
+  std::uint64_t rowBits_;
+  std::uint32_t rows_;
+  std::uint32_t bandRows_;
+  std::vector<std::uint8_t> band_;
+  std::int64_t bandIndex_ = -1;
+  std::uint64_t bandStart_ = 0;  // the band's first byte, from offset
+};
+
+}  // namespace tessarel

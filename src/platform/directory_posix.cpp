@@ -1,0 +1,43 @@
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/directory.h"
+#include "platform/file_io.h"
+#include "platform/wildcard.h"
+
+namespace tessarel {
+
+bool CreateOutputDirectory(const std::string& dir) {
+  if (dir.empty()) return true;
+  const std::string native = NativePath(dir);
+  return mkdir(native.c_str(), 0777) == 0 || errno == EEXIST;
+}
+
+std::vector<std::string> FindMatchingNames(const std::string& pattern) {
+  const std::string native = NativePath(pattern);
+  const std::size_t slash = native.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : native.substr(0, slash + 1);
+  const std::string last = slash == std::string::npos ? native : native.substr(slash + 1);
+  std::vector<std::string> names;
+  if (last.empty()) return names;
+  if (!HasWildcard(last)) {
+    // lstat, as a listing would: a broken link is an entry too.
+    struct stat st {};
+    if (lstat(native.c_str(), &st) == 0) names.push_back(last);
+    return names;
+  }
+  DIR* listing = opendir(dir.c_str());
+  if (listing == nullptr) return names;
+  while (const dirent* entry = readdir(listing)) {
+    if (MatchWildcard(last, entry->d_name)) names.emplace_back(entry->d_name);
+  }
+  closedir(listing);
+  // readdir's order depends on the file system; byte order makes runs repeatable.
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace tessarel

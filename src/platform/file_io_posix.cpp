@@ -1,0 +1,199 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <functional>
+#include <limits>
+
+#include "platform/file_io.h"
+
+namespace tessarel {
+namespace {
+
+// Files are made as fopen(..., "wb") would make them: the umask decides.
+constexpr mode_t kNewFileMode = 0666;
+
+bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// The directory part of a native path, separator included; empty for none.
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Unnamed files are given a name through /proc.
+bool CanNameUnnamedFiles() {
+  static const bool can = access("/proc/self/fd", X_OK) == 0;
+  return can;
+}
+
+// Calls make with fresh hidden names in dir until it succeeds (returns 0 or
+// more) or fails for a reason other than the name being taken.
+int WithFreshName(const std::string& dir, const std::function<int(const std::string&)>& make) {
+  static std::atomic<unsigned> counter{0};
+  const std::string prefix = dir + ".tessarel-" + std::to_string(getpid()) + "-";
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    const int result = make(prefix + std::to_string(++counter));
+    if (result >= 0 || errno != EEXIST) return result;
+  }
+  return -1;
+}
+
+}  // namespace
+
+char PlatformSeparator() {
+  return '/';
+}
+
+std::string_view NativeSeparators() {
+  return "/";
+}
+
+std::string NativePath(const std::string& path) {
+  std::string native = path;
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  return native;
+}
+
+bool PathExists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
+}
+
+bool IdentifyFile(const std::string& path, FileIdentity& identity) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return false;
+  identity = {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+  return true;
+}
+
+bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
+  Entry entry;
+  entry.target = path;
+  // Unnamed until Commit, so that a process killed while writing leaves
+  // nothing behind; a named temporary where the file system cannot do that.
+  const std::string dir = DirectoryOf(path);
+  int fd = -1;
+  if (CanNameUnnamedFiles()) {
+    fd = open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode);
+  }
+  if (fd >= 0) {
+    entry.handle = fd;
+  } else {
+    std::string temporary;
+    fd = WithFreshName(dir, [&](const std::string& name) {
+      temporary = name;
+      const int made = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+      return made >= 0 ? made : -1;
+    });
+    if (fd < 0) return false;
+    entry.temporary = temporary;
+  }
+  const bool written =
+      produce([fd](std::span<const std::uint8_t> piece) { return WriteAll(fd, piece); });
+  // An unnamed file stays open: closing it would be the end of it.
+  const bool closed = entry.handle >= 0 || close(fd) == 0;
+  if (!written || !closed) {
+    Close(entry);
+    if (!entry.temporary.empty()) Remove(entry.temporary);
+    return false;
+  }
+  entries_.push_back(std::move(entry));
+  return true;
+}
+
+bool StagedFiles::NameTemporary(Entry& entry) {
+  if (entry.handle < 0) return true;
+  const std::string self = "/proc/self/fd/" + std::to_string(entry.handle);
+  std::string temporary;
+  const int linked = WithFreshName(DirectoryOf(entry.target), [&](const std::string& name) {
+    temporary = name;
+    return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : -1;
+  });
+  if (linked < 0) return false;
+  entry.temporary = temporary;
+  Close(entry);
+  return true;
+}
+
+bool StagedFiles::KeepOlder(Entry& entry) {
+  struct stat st {};
+  if (lstat(entry.target.c_str(), &st) != 0) return errno == ENOENT;
+  if (S_ISDIR(st.st_mode)) return true;  // nothing replaces a directory
+  std::string backup;
+  bool moved = false;
+  const int kept = WithFreshName(DirectoryOf(entry.target), [&](const std::string& name) {
+    backup = name;
+    if (link(entry.target.c_str(), name.c_str()) == 0) return 0;
+    // Where the file system has no hard links the older file moves aside,
+    // to come back if the group fails.
+    if (errno == EPERM || errno == EOPNOTSUPP)
+      moved = rename(entry.target.c_str(), name.c_str()) == 0;
+    return moved ? 0 : -1;
+  });
+  if (kept < 0) return false;
+  entry.backup = backup;
+  entry.backupMoved = moved;
+  return true;
+}
+
+bool StagedFiles::Replace(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str()) == 0;
+}
+
+void StagedFiles::Remove(const std::string& path) {
+  unlink(path.c_str());
+}
+
+void StagedFiles::Close(Entry& entry) {
+  if (entry.handle >= 0) close(static_cast<int>(entry.handle));
+  entry.handle = -1;
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+}
+
+bool ReadOnlyFile::Open(const std::string& path) {
+  if (handle_ >= 0) return false;
+  // O_NONBLOCK so that a FIFO matched by a pattern cannot hang the run; only
+  // regular files are read.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return false;
+  }
+  handle_ = fd;
+  size_ = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
+bool ReadOnlyFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes) {
+  constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+  if (handle_ < 0 || offset > kMaxOffset || bytes.size() > kMaxOffset - offset) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = pread(static_cast<int>(handle_), bytes.data() + done, bytes.size() - done,
+                            static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace tessarel

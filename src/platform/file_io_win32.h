@@ -1,0 +1,17 @@
+// What the GDI+ image saver needs from the Win32 file layer beyond file_io.h.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/file_io.h"
+
+namespace tessarel {
+
+// Adds to files a file that write makes under the temporary name it is given,
+// for writers that take a name rather than pieces; false, keeping nothing,
+// when write fails.
+bool StageNamedFile(StagedFiles& files, const std::string& path,
+                    const std::function<bool(const std::string& temporary)>& write);
+
+}  // namespace tessarel
