@@ -20,6 +20,12 @@ constexpr std::size_t kEncodedHeadersSize = kFileHeaderSize + 40;
 // keeps a tiny file from making us allocate a huge, mostly blank canvas.
 constexpr std::uint64_t kMaxRlePixelsPerFileByte = 1024;
 
+// Where the host is little-endian an ARGB word already is B,G,R,A in
+// memory, and four 24-bit pixels move as three 32-bit words: byte-by-byte
+// loops over 3-byte pixels do not vectorise, and these are the hot loops of
+// every conversion.
+constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+
 // Resolution written by EncodeBmp: 72 dots per inch, what most writers use.
 constexpr std::uint32_t kPixelsPerMetre = 2835;
 
@@ -298,10 +304,7 @@ bool DecodeUncompressed(ByteReader& in, const BmpHeader& h,
         dst[x] = palette[index];
       }
     } else if (bpp == 24) {
-      for (std::uint64_t x = 0; x < width; ++x, src += 3) {
-        dst[x] =
-            0xFF000000u | (std::uint32_t{src[2]} << 16) | (std::uint32_t{src[1]} << 8) | src[0];
-      }
+      UnpackBmpRow(src, 24, {dst, static_cast<std::size_t>(width)});
     } else if (!useMasks) {
       // 32-bit BI_RGB: the fourth byte is unused, whatever a writer left in it.
       for (std::uint64_t x = 0; x < width; ++x, src += 4) {
@@ -433,6 +436,82 @@ void PutU32(std::uint8_t* p, std::uint32_t v) {
 
 }  // namespace
 
+void PackBmpRow(std::span<const std::uint32_t> argb, int bitsPerPixel, std::uint8_t* p) {
+  const std::size_t count = argb.size();
+  std::size_t x = 0;
+  if (bitsPerPixel == 32) {
+    if constexpr (kLittleEndian) {
+      std::memcpy(p, argb.data(), count * 4);
+    } else {
+      for (; x < count; ++x) PutU32(p + 4 * x, argb[x]);
+    }
+    return;
+  }
+  if constexpr (kLittleEndian) {
+    for (; x + 4 <= count; x += 4, p += 12) {
+      const std::uint32_t a = argb[x], b = argb[x + 1], c = argb[x + 2], d = argb[x + 3];
+      // Three separate stores: one 12-byte copy from a staging array makes the
+      // compiler reload it in pieces the store buffer cannot forward.
+      const std::uint32_t w0 = (a & 0xFFFFFF) | b << 24;
+      const std::uint32_t w1 = ((b >> 8) & 0xFFFF) | c << 16;
+      const std::uint32_t w2 = ((c >> 16) & 0xFF) | d << 8;
+      std::memcpy(p, &w0, 4);
+      std::memcpy(p + 4, &w1, 4);
+      std::memcpy(p + 8, &w2, 4);
+    }
+  }
+  for (; x < count; ++x, p += 3) {
+    p[0] = static_cast<std::uint8_t>(argb[x]);
+    p[1] = static_cast<std::uint8_t>(argb[x] >> 8);
+    p[2] = static_cast<std::uint8_t>(argb[x] >> 16);
+  }
+}
+
+void UnpackBmpRow(const std::uint8_t* p, int bitsPerPixel, std::span<std::uint32_t> argb) {
+  const std::size_t count = argb.size();
+  std::size_t x = 0;
+  if (bitsPerPixel == 32) {
+    if constexpr (kLittleEndian) {
+      std::memcpy(argb.data(), p, count * 4);
+    } else {
+      for (; x < count; ++x, p += 4) {
+        argb[x] =
+            std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+      }
+    }
+    return;
+  }
+  constexpr std::uint32_t kOpaque = 0xFF000000u;
+  if constexpr (kLittleEndian) {
+    for (; x + 4 <= count; x += 4, p += 12) {
+      std::uint32_t w[3];
+      std::memcpy(w, p, 12);
+      argb[x] = kOpaque | (w[0] & 0xFFFFFF);
+      argb[x + 1] = kOpaque | w[0] >> 24 | (w[1] & 0xFFFF) << 8;
+      argb[x + 2] = kOpaque | w[1] >> 16 | (w[2] & 0xFF) << 16;
+      argb[x + 3] = kOpaque | w[2] >> 8;
+    }
+  }
+  for (; x < count; ++x, p += 3) {
+    argb[x] = kOpaque | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+  }
+}
+
+bool FindPlainBmp(std::span<const std::uint8_t> header, std::uint64_t fileBytes, PlainBmp& plain) {
+  ByteReader in(header);
+  BmpHeader h;
+  if (!ReadHeaders(in, h) || !HeaderIsUsable(h)) return false;
+  if (h.infoSize != 40 || h.bitsPerPixel != 24 || h.compression != kBiRgb || h.topDown ||
+      h.pixelOffset < h.paletteStart) {
+    return false;
+  }
+  plain.width = static_cast<std::uint32_t>(h.width);
+  plain.height = static_cast<std::uint32_t>(h.height);
+  plain.pixelOffset = h.pixelOffset;
+  plain.stride = (std::uint64_t{plain.width} * 3 + 3) / 4 * 4;
+  return plain.pixelOffset + plain.stride * plain.height <= fileBytes;
+}
+
 bool LooksLikeBmp(std::span<const std::uint8_t> file) {
   return file.size() >= 2 && file[0] == 'B' && file[1] == 'M';
 }
@@ -498,34 +577,10 @@ bool EncodeBmp(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
     return false;
   }
   WriteBmpHeaders(width, height, bitsPerPixel, layout, out);
-  std::uint8_t* p = out.data();
-  const std::uint64_t stride = layout.stride;
 
-  // Rows are written straight into place; on little-endian hosts an ARGB word
-  // already is B,G,R,A in memory, so whole words can be copied.
-  constexpr bool kLittle = std::endian::native == std::endian::little;
   for (std::uint64_t row = 0; row < height; ++row) {
-    std::uint8_t* dst = p + kEncodedHeadersSize + (height - 1 - row) * stride;
-    const std::uint32_t* line = argb.data() + row * width;
-    if (bitsPerPixel == 32) {
-      if constexpr (kLittle) {
-        std::memcpy(dst, line, std::size_t{width} * 4);
-      } else {
-        for (std::uint32_t x = 0; x < width; ++x) PutU32(dst + 4 * std::size_t{x}, line[x]);
-      }
-      continue;
-    }
-    std::uint32_t x = 0;
-    if constexpr (kLittle) {
-      // Each 4-byte store's last byte is overwritten by the next pixel; the
-      // row's last pixel is stored bytewise so padding stays zero.
-      for (; x + 1 < width; ++x, dst += 3) std::memcpy(dst, &line[x], 4);
-    }
-    for (; x < width; ++x, dst += 3) {
-      dst[0] = static_cast<std::uint8_t>(line[x]);
-      dst[1] = static_cast<std::uint8_t>(line[x] >> 8);
-      dst[2] = static_cast<std::uint8_t>(line[x] >> 16);
-    }
+    PackBmpRow(argb.subspan(row * width, width), bitsPerPixel,
+               out.data() + layout.pixelOffset + (height - 1 - row) * layout.stride);
   }
   return true;
 }

@@ -34,6 +34,24 @@ bool PlanBmpFile(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
 void WriteBmpHeaders(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
                      const BmpFileLayout& layout, std::span<std::uint8_t> file);
 
+// A BMP file whose pixels can be read in place, row by row, with no
+// decoding: 40-byte header, 24 bits, uncompressed, bottom-up, every row there.
+struct PlainBmp {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint64_t pixelOffset = 0;  // where the bottom row starts
+  std::uint64_t stride = 0;       // bytes per row, padding included
+};
+
+// Reads the headers at the start of a file of fileBytes bytes; false unless
+// the file is such a plain BMP within the decoder's limits.
+bool FindPlainBmp(std::span<const std::uint8_t> header, std::uint64_t fileBytes, PlainBmp& plain);
+
+// One row of pixels in a BMP file's byte order, B, G, R (, A), to and from
+// ARGB words; 24-bit pixels read back opaque. argb.size() pixels are moved.
+void PackBmpRow(std::span<const std::uint32_t> argb, int bitsPerPixel, std::uint8_t* out);
+void UnpackBmpRow(const std::uint8_t* in, int bitsPerPixel, std::span<std::uint32_t> argb);
+
 // bitsPerPixel 24: 40-byte header, bottom-up, rows padded to 4 bytes, alpha
 // dropped. bitsPerPixel 32: BI_RGB with the alpha byte kept. argb holds
 // width * height pixels, top row first.

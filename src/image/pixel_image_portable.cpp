@@ -2,9 +2,7 @@
 // files as they are needed, our BMP codec and giflib, behind the same object
 // and the same failure contract.
 #include <algorithm>
-#include <bit>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <new>
 
@@ -78,121 +76,35 @@ bool InBounds(const NativeImage& native, std::int32_t x, std::int32_t y) {
          static_cast<std::uint32_t>(y) < native.height;
 }
 
-std::uint32_t LittleU32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
-         std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24;
-}
-
-// Pixels in a BMP file's byte order: B, G, R (, A). Where the host is
-// little-endian, four 24-bit pixels move as three 32-bit words: byte-by-byte
-// loops over 3-byte pixels do not vectorise, and these are the hot loops of
-// every conversion.
-constexpr bool kLittleEndian = std::endian::native == std::endian::little;
-
-void EncodePixels(const std::uint32_t* argb, std::size_t count, int bitsPerPixel, std::uint8_t* p) {
-  std::size_t x = 0;
-  if (bitsPerPixel == 32) {
-    if constexpr (kLittleEndian) {
-      std::memcpy(p, argb, count * 4);
-      return;
-    }
-    for (; x < count; ++x, p += 4) {
-      p[0] = static_cast<std::uint8_t>(argb[x]);
-      p[1] = static_cast<std::uint8_t>(argb[x] >> 8);
-      p[2] = static_cast<std::uint8_t>(argb[x] >> 16);
-      p[3] = static_cast<std::uint8_t>(argb[x] >> 24);
-    }
-    return;
-  }
-  if constexpr (kLittleEndian) {
-    for (; x + 4 <= count; x += 4, p += 12) {
-      const std::uint32_t a = argb[x], b = argb[x + 1], c = argb[x + 2], d = argb[x + 3];
-      // Three separate stores: one 12-byte copy from a staging array makes the
-      // compiler reload it in pieces the store buffer cannot forward.
-      const std::uint32_t w0 = (a & 0xFFFFFF) | b << 24;
-      const std::uint32_t w1 = ((b >> 8) & 0xFFFF) | c << 16;
-      const std::uint32_t w2 = ((c >> 16) & 0xFF) | d << 8;
-      std::memcpy(p, &w0, 4);
-      std::memcpy(p + 4, &w1, 4);
-      std::memcpy(p + 8, &w2, 4);
-    }
-  }
-  for (; x < count; ++x, p += 3) {
-    p[0] = static_cast<std::uint8_t>(argb[x]);
-    p[1] = static_cast<std::uint8_t>(argb[x] >> 8);
-    p[2] = static_cast<std::uint8_t>(argb[x] >> 16);
-  }
-}
-
-void DecodePixels(const std::uint8_t* p, std::size_t count, int bitsPerPixel, std::uint32_t* argb) {
-  std::size_t x = 0;
-  if (bitsPerPixel == 32) {
-    if constexpr (kLittleEndian) {
-      std::memcpy(argb, p, count * 4);
-      return;
-    }
-    for (; x < count; ++x, p += 4) {
-      argb[x] =
-          std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-    }
-    return;
-  }
-  constexpr std::uint32_t kOpaque = 0xFF000000u;
-  if constexpr (kLittleEndian) {
-    for (; x + 4 <= count; x += 4, p += 12) {
-      std::uint32_t w[3];
-      std::memcpy(w, p, 12);
-      argb[x] = kOpaque | (w[0] & 0xFFFFFF);
-      argb[x + 1] = kOpaque | w[0] >> 24 | (w[1] & 0xFFFF) << 8;
-      argb[x + 2] = kOpaque | w[1] >> 16 | (w[2] & 0xFF) << 16;
-      argb[x + 3] = kOpaque | w[2] >> 8;
-    }
-  }
-  for (; x < count; ++x, p += 3) {
-    argb[x] = kOpaque | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-  }
-}
-
 // The BMP files this tool writes, and most others, are 24-bit, uncompressed,
 // bottom-up with a 40-byte header. Such a file is read row by row as its
 // pixels are asked for, with no decoding and no copy of the whole picture;
 // anything else (or anything short) goes through the decoder.
 NativeImage* OpenPlainBmp(std::span<const std::uint8_t> header,
                           const std::shared_ptr<ReadOnlyFile>& file) {
-  if (header.size() < 54 || !LooksLikeBmp(header)) return nullptr;
-  const std::uint32_t offset = LittleU32(header, 10);
-  const std::uint32_t headerSize = LittleU32(header, 14);
-  const auto width = static_cast<std::int32_t>(LittleU32(header, 18));
-  const auto height = static_cast<std::int32_t>(LittleU32(header, 22));
-  const std::uint32_t planesAndBits = LittleU32(header, 26);
-  const std::uint32_t compression = LittleU32(header, 30);
-  if (headerSize != 40 || planesAndBits != (1u | 24u << 16) || compression != 0) return nullptr;
-  if (width <= 0 || height <= 0 || offset < 54) return nullptr;
-  BmpFileLayout layout;
-  if (!PlanBmpFile(std::uint32_t(width), std::uint32_t(height), 24, layout)) return nullptr;
-  const std::uint64_t end =
-      std::uint64_t(offset) + std::uint64_t(layout.stride) * std::uint32_t(height);
-  if (end > file->Size()) return nullptr;
+  PlainBmp plain;
+  if (!FindPlainBmp(header, file->Size(), plain)) return nullptr;
+  const std::uint32_t height = plain.height;
   auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
   if (!native) return nullptr;
   try {
-    native->row.resize(std::uint32_t(width));
+    native->row.resize(plain.width);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
-  native->width = std::uint32_t(width);
-  native->height = std::uint32_t(height);
+  native->width = plain.width;
+  native->height = height;
   native->format = PixelFormat24bppRGB;
   native->hasRawFormat = true;
   native->rawFormat = ImageFormatBMP;
-  auto bands = std::make_shared<BandedFile>(file, offset, 8 * std::uint64_t{layout.stride},
-                                            std::uint32_t(height), kBandBytes);
+  auto bands = std::make_shared<BandedFile>(file, plain.pixelOffset,
+                                            8 * std::uint64_t{plain.stride}, height, kBandBytes);
   native->rows = [bands, height](std::uint32_t y, std::span<std::uint32_t> argb) {
     std::span<const std::uint8_t> bytes;
     std::size_t bit = 0;
     // Bottom-up: the file's first row is the picture's last.
-    if (!bands->Row(std::uint32_t(height) - 1 - y, bytes, bit)) return false;
-    DecodePixels(bytes.data(), argb.size(), 24, argb.data());
+    if (!bands->Row(height - 1 - y, bytes, bit)) return false;
+    UnpackBmpRow(bytes.data(), 24, argb);
     return true;
   };
   native->rowsOpaque = true;
@@ -388,7 +300,7 @@ bool ReadPixels(NativeImage& image, std::uint32_t x0, std::uint32_t y, std::size
     if (!ProduceRow(image, y)) return false;
     std::copy_n(image.row.begin() + x0, count, argb);
   } else if (image.bmpFile) {
-    DecodePixels(image.BmpPixel(x0, y), count, image.BitsPerPixel(), argb);
+    UnpackBmpRow(image.BmpPixel(x0, y), image.BitsPerPixel(), {argb, count});
   } else {
     const std::uint32_t* row = image.argb.data() + std::size_t(y) * image.width + x0;
     const std::uint32_t alpha = image.format == PixelFormat24bppRGB ? 0xFF000000u : 0;
@@ -403,8 +315,7 @@ bool StorePixels(NativeImage& image) {
   if (!image.rows) return true;
   if (!AllocateBmpFile(image)) return false;
   for (std::uint32_t y = 0; y < image.height; ++y) {
-    if (ProduceRow(image, y))
-      EncodePixels(image.row.data(), image.width, image.BitsPerPixel(), image.BmpPixel(0, y));
+    if (ProduceRow(image, y)) PackBmpRow(image.row, image.BitsPerPixel(), image.BmpPixel(0, y));
   }
   image.rows = nullptr;
   image.row = {};
@@ -415,7 +326,7 @@ bool StorePixels(NativeImage& image) {
 void WritePixels(NativeImage& image, std::uint32_t x0, std::uint32_t y, std::size_t count,
                  const std::uint32_t* argb) {
   if (image.bmpFile) {
-    EncodePixels(argb, count, image.BitsPerPixel(), image.BmpPixel(x0, y));
+    PackBmpRow({argb, count}, image.BitsPerPixel(), image.BmpPixel(x0, y));
   } else {
     std::copy_n(argb, count,
                 image.argb.begin() + std::ptrdiff_t(std::size_t(y) * image.width + x0));
@@ -455,7 +366,7 @@ bool SaveRows(NativeImage& image, StagedFiles& files, const std::string& path) {
       }
       if (!ProduceRow(image, y)) return false;
       std::uint8_t* out = piece.data() + filled;
-      EncodePixels(image.row.data(), image.width, bitsPerPixel, out);
+      PackBmpRow(image.row, bitsPerPixel, out);
       std::fill(out + rowBytes, out + layout.stride, std::uint8_t{0});
       filled += layout.stride;
     }
