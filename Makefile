@@ -1,7 +1,7 @@
 # Thin wrapper over CMake: `make demo` converts the samples, `make test` runs every test.
 JOBS ?= $(shell nproc)
 
-.PHONY: all demo test test-linux test-sanitize test-windows build clean
+.PHONY: all demo test test-linux test-sanitize test-windows fuzz build clean
 
 all: build
 
@@ -30,6 +30,11 @@ test-sanitize:
 test-windows:
 	scripts/install-deps.sh test
 	scripts/test-windows.sh
+
+# Each fuzz target for FUZZ_SECONDS (default 60); new inputs join fuzz/corpus/.
+fuzz:
+	scripts/install-deps.sh test
+	scripts/fuzz.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build build-*
