@@ -26,23 +26,9 @@
 
 namespace tessarel {
 
-// Numbered as GDI+'s Status so both layers speak the same codes.
-enum class ImageStatus : int {
-  Ok = 0,
-  GenericError = 1,
-  InvalidParameter = 2,
-  OutOfMemory = 3,
-  ObjectBusy = 4,
-  InsufficientBuffer = 5,
-  NotImplemented = 6,
-  Win32Error = 7,
-  WrongState = 8,
-  Aborted = 9,
-  FileNotFound = 10,
-  ValueOverflow = 11,
-  AccessDenied = 12,
-  UnknownImageFormat = 13,
-};
+// The status of an image's last failed call as its platform layer numbers
+// it (GDI+'s Status on Windows); only Ok, 0, has a meaning of its own.
+enum class ImageStatus : int { Ok = 0 };
 
 using PixelFormat = std::int32_t;
 inline constexpr PixelFormat PixelFormat24bppRGB = 0x21808;

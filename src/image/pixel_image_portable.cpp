@@ -53,18 +53,19 @@ struct NativeImage {
 
 namespace {
 
-// The CLSID GDI+ gives its BMP encoder, so encoder lists look alike everywhere.
-constexpr Guid kBmpEncoderClsid{
-    0x557cf400, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+// The one encoder this layer offers.
+constexpr Guid kBmpEncoderClsid{0x424d5000};
+
+// This layer's failure codes.
+constexpr ImageStatus kInvalidParameter{1};
+constexpr ImageStatus kOutOfMemory{2};
+constexpr ImageStatus kIoFailed{3};
+constexpr ImageStatus kUnknownFormat{4};
 
 // A plain BMP file's pixels are read a band of rows at a time.
 constexpr std::size_t kBandBytes = 256 * 1024;
 
-PixelImage* NewImage(ImageStatus status) {
-  PixelImage* image = new (std::nothrow) PixelImage;
-  if (image != nullptr) image->lastStatus = status;
-  return image;
-}
+PixelImage* NewImage() { return new (std::nothrow) PixelImage; }
 
 bool Fail(PixelImage& image, ImageStatus status) {
   image.lastStatus = status;
@@ -139,10 +140,10 @@ bool ListImageEncoders(std::vector<ImageEncoderInfo>& encoders) {
 }
 
 PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFormat format) {
-  PixelImagePtr image(NewImage(ImageStatus::Ok));
+  PixelImagePtr image(NewImage());
   if (!image) return image;
   if (!ValidBlankParameters(width, height, format)) {
-    image->lastStatus = ImageStatus::InvalidParameter;
+    image->lastStatus = kInvalidParameter;
     return image;
   }
   auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
@@ -152,7 +153,7 @@ PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFor
     native->format = format;
   }
   if (!native || !AllocateBmpFile(*native)) {
-    image->lastStatus = ImageStatus::OutOfMemory;
+    image->lastStatus = kOutOfMemory;
     return image;
   }
   image->native = native.release();
@@ -161,10 +162,10 @@ PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFor
 
 PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, PixelFormat format,
                                   RowSource rows) {
-  PixelImagePtr image(NewImage(ImageStatus::Ok));
+  PixelImagePtr image(NewImage());
   if (!image) return image;
   if (!ValidBlankParameters(width, height, format) || !rows) {
-    image->lastStatus = ImageStatus::InvalidParameter;
+    image->lastStatus = kInvalidParameter;
     return image;
   }
   auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
@@ -184,7 +185,7 @@ PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, Pixel
     ok = false;
   }
   if (!ok) {
-    image->lastStatus = ImageStatus::OutOfMemory;
+    image->lastStatus = kOutOfMemory;
     return image;
   }
   native->rows = std::move(rows);
@@ -193,7 +194,7 @@ PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, Pixel
 }
 
 PixelImagePtr LoadImageFromFile(const std::string& path) {
-  PixelImagePtr image(NewImage(ImageStatus::Ok));
+  PixelImagePtr image(NewImage());
   if (!image) return image;
   auto file = std::make_shared<ReadOnlyFile>();
   std::vector<std::uint8_t> bytes;
@@ -211,11 +212,11 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
       read = file->ReadAt(0, bytes);
     }
   } catch (const std::bad_alloc&) {
-    image->lastStatus = ImageStatus::OutOfMemory;
+    image->lastStatus = kOutOfMemory;
     return image;
   }
   if (!read) {
-    image->lastStatus = ImageStatus::FileNotFound;
+    image->lastStatus = kIoFailed;
     return image;
   }
   file.reset();  // closed before decoding
@@ -227,12 +228,12 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
     format = ImageFormatGIF;
     decoded.hasAlpha = true;
   } else {
-    image->lastStatus = ImageStatus::UnknownImageFormat;
+    image->lastStatus = kUnknownFormat;
     return image;
   }
   NativeImage* native = new (std::nothrow) NativeImage;
   if (native == nullptr) {
-    image->lastStatus = ImageStatus::OutOfMemory;
+    image->lastStatus = kOutOfMemory;
     return image;
   }
   native->width = decoded.width;
@@ -247,7 +248,7 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
 
 std::uint32_t PixelImage::Width() {
   if (native == nullptr) {
-    Fail(*this, ImageStatus::InvalidParameter);
+    Fail(*this, kInvalidParameter);
     return 0;
   }
   return native->width;
@@ -255,17 +256,16 @@ std::uint32_t PixelImage::Width() {
 
 std::uint32_t PixelImage::Height() {
   if (native == nullptr) {
-    Fail(*this, ImageStatus::InvalidParameter);
+    Fail(*this, kInvalidParameter);
     return 0;
   }
   return native->height;
 }
 
 bool PixelImage::RawFormat(Guid& format) {
-  if (native == nullptr) return Fail(*this, ImageStatus::InvalidParameter);
+  if (native == nullptr) return Fail(*this, kInvalidParameter);
   if (!native->hasRawFormat) {
-    // A blank bitmap has the memory-bitmap format, neither BMP nor GIF.
-    format = Guid{0xb96b3caa, 0x0728, 0x11d3, {0x9d, 0x7b, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    format = Guid{};  // a blank bitmap is neither BMP nor GIF
     return true;
   }
   format = native->rawFormat;
@@ -340,7 +340,7 @@ std::size_t RowPixels(PixelImage& image, std::int32_t y, std::size_t count) {
   if (native != nullptr && y >= 0 && std::uint32_t(y) < native->height) {
     inside = std::min<std::size_t>(count, native->width);
   }
-  if (inside < count) image.lastStatus = ImageStatus::InvalidParameter;
+  if (inside < count) image.lastStatus = kInvalidParameter;
   return inside;
 }
 
@@ -378,19 +378,19 @@ bool SaveRows(NativeImage& image, StagedFiles& files, const std::string& path) {
 
 bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
   if (native == nullptr || !InBounds(*native, x, y)) {
-    return Fail(*this, ImageStatus::InvalidParameter);
+    return Fail(*this, kInvalidParameter);
   }
   if (!ReadPixels(*native, std::uint32_t(x), std::uint32_t(y), 1, &argb)) {
-    return Fail(*this, ImageStatus::Win32Error);
+    return Fail(*this, kIoFailed);
   }
   return true;
 }
 
 bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
   if (native == nullptr || !InBounds(*native, x, y)) {
-    return Fail(*this, ImageStatus::InvalidParameter);
+    return Fail(*this, kInvalidParameter);
   }
-  if (!StorePixels(*native)) return Fail(*this, ImageStatus::OutOfMemory);
+  if (!StorePixels(*native)) return Fail(*this, kOutOfMemory);
   WritePixels(*native, std::uint32_t(x), std::uint32_t(y), 1, &argb);
   return true;
 }
@@ -401,14 +401,14 @@ std::size_t PixelImage::GetRow(std::int32_t y, std::span<std::uint32_t> argb) {
     // A whole row goes straight to the caller, not through the kept row.
     if (!native->rows(std::uint32_t(y), argb.first(n))) {
       native->rowsFailed = true;
-      Fail(*this, ImageStatus::Win32Error);
+      Fail(*this, kIoFailed);
       return 0;
     }
     MakeOpaque(*native, argb.first(n));
     return n;
   }
   if (n > 0 && !ReadPixels(*native, 0, std::uint32_t(y), n, argb.data())) {
-    Fail(*this, ImageStatus::Win32Error);
+    Fail(*this, kIoFailed);
     return 0;
   }
   return n;
@@ -418,22 +418,22 @@ void PixelImage::SetRow(std::int32_t y, std::span<const std::uint32_t> argb) {
   const std::size_t n = RowPixels(*this, y, argb.size());
   if (n == 0) return;
   if (!StorePixels(*native)) {
-    Fail(*this, ImageStatus::OutOfMemory);
+    Fail(*this, kOutOfMemory);
     return;
   }
   WritePixels(*native, 0, std::uint32_t(y), n, argb.data());
 }
 
 bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& encoder) {
-  if (native == nullptr) return Fail(*this, ImageStatus::InvalidParameter);
-  if (!(encoder == kBmpEncoderClsid)) return Fail(*this, ImageStatus::UnknownImageFormat);
+  if (native == nullptr) return Fail(*this, kInvalidParameter);
+  if (!(encoder == kBmpEncoderClsid)) return Fail(*this, kUnknownFormat);
   if (native->rows) {
-    return SaveRows(*native, files, path) || Fail(*this, ImageStatus::Win32Error);
+    return SaveRows(*native, files, path) || Fail(*this, kIoFailed);
   }
   std::vector<std::uint8_t> encoded;
   if (!native->bmpFile) {
     if (!EncodeBmp(native->width, native->height, native->BitsPerPixel(), native->argb, encoded)) {
-      return Fail(*this, ImageStatus::OutOfMemory);
+      return Fail(*this, kOutOfMemory);
     }
   }
   const std::span<const std::uint8_t> file =
@@ -441,7 +441,7 @@ bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& 
           ? std::span<const std::uint8_t>(native->bmpFile.get(), native->layout.fileBytes)
           : std::span<const std::uint8_t>(encoded);
   if (!files.Add(path, [file](const WriteChunk& write) { return write(file); })) {
-    return Fail(*this, ImageStatus::Win32Error);
+    return Fail(*this, kIoFailed);
   }
   return true;
 }
