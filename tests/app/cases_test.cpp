@@ -1,5 +1,5 @@
-// Runs every case under tests/data/cases, each in a fresh directory that is
-// the tool's working directory. The format: tests/data/cases/README.md.
+// Runs the cases of tests/data/cases (format: README.md there), one test per file so that ctest
+// runs the files side by side; each case in a fresh directory, the tool's working directory.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -109,15 +109,25 @@ void RunCase(const std::vector<Line>& lines) {
   }
 }
 
-TEST(Cases, Pass) {
-  for (const fs::directory_entry& file : fs::directory_iterator(kCases)) {
-    if (file.path().extension() != ".cases") continue;
-    for (const std::vector<Line>& lines : ReadCases(file.path())) {
-      SCOPED_TRACE(file.path().filename().string() + ":" + std::to_string(lines[0].number));
-      RunCase(lines);
-    }
+class Cases : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Cases, Pass) {
+  for (const std::vector<Line>& lines : ReadCases(kCases / (GetParam() + ".cases"))) {
+    SCOPED_TRACE(GetParam() + ".cases:" + std::to_string(lines[0].number));
+    RunCase(lines);
   }
 }
+
+std::vector<std::string> CaseFiles() {
+  std::vector<std::string> names;
+  for (const fs::directory_entry& file : fs::directory_iterator(kCases)) {
+    if (file.path().extension() == ".cases") names.push_back(file.path().stem().string());
+  }
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Data, Cases, ::testing::ValuesIn(CaseFiles()),
+                         [](const auto& info) { return info.param; });
 
 }  // namespace
 }  // namespace tessarel

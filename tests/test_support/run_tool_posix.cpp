@@ -46,9 +46,8 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
   }
   close(fds[0]);
   int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
     result.exitCode = WEXITSTATUS(status);
-  }
   return result;
 }
 

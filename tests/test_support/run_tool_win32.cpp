@@ -8,9 +8,8 @@ extern const char* const kPlatform = "win32";
 
 namespace {
 
-// One argument as the C runtime's parser splits it back out: quoted when it is
-// empty or holds white space or quotes, with backslashes doubled only where
-// they precede a quote.
+// One argument as the C runtime splits it back out: quoted when empty or holding
+// white space or quotes, backslashes doubled only where they precede a quote.
 std::string QuoteArgument(const std::string& arg) {
   if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos) return arg;
   std::string quoted = "\"";
@@ -28,8 +27,7 @@ std::string QuoteArgument(const std::string& arg) {
 ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir,
                    const FileSizeLimit& limit) {
   ToolResult result;
-  // The build gives a path like "/work/build/Tessarel.exe"; made absolute here
-  // it names the same file from any working directory of the child.
+  // Made absolute, the build's "/work/build/Tessarel.exe" holds in any working directory.
   char exe[MAX_PATH];
   const DWORD length = GetFullPathNameA(TESSAREL_EXE, MAX_PATH, exe, nullptr);
   if (limit.bytes != 0 || length == 0 || length >= MAX_PATH) return result;
@@ -39,8 +37,7 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return result;
-  // Only the write end goes to the child: an inherited read end would keep the
-  // pipe open after the child exits and the read loop below would never end.
+  // An inherited read end would keep the pipe open after the child exits: reads never end.
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
   const HANDLE nul =
       CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -1,5 +1,4 @@
-// Helpers shared by the test files: temporary directories, whole files, and
-// running the built Tessarel the way a user would.
+// Shared by the tests: temporary directories, whole files, running the tool as a user would.
 #pragma once
 
 #include <cstdint>
@@ -32,8 +31,7 @@ inline bool FileExists(const std::string& path) {
 // Test pictures made by other programs; empty when the folder is absent.
 std::string TestDataDir();
 
-// "posix" or "win32": the platform the tests were built for.
-extern const char* const kPlatform;
+extern const char* const kPlatform;  // "posix" or "win32", as built
 
 struct ToolResult {
   int exitCode = -1;   // -1 when the tool did not exit by itself
