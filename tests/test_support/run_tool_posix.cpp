@@ -9,58 +9,46 @@
 
 namespace tessarel::testing {
 
-namespace {
+extern const char* const kPlatform = "posix";
 
-ToolResult Run(const std::vector<std::string>& args, const std::string& workDir,
-               const FileSizeLimit* limit) {
+ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir,
+                   const FileSizeLimit& limit) {
   ToolResult result;
   int fds[2];
   if (pipe(fds) != 0) return result;
-  std::vector<std::string> argvStrings{TESSAREL_EXE};
-  argvStrings.insert(argvStrings.end(), args.begin(), args.end());
+  std::vector<std::string> strings{TESSAREL_EXE};
+  strings.insert(strings.end(), args.begin(), args.end());
   std::vector<char*> argv;
-  for (std::string& s : argvStrings) argv.push_back(s.data());
+  for (std::string& s : strings) argv.push_back(s.data());
   argv.push_back(nullptr);
-
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(fds[1], STDOUT_FILENO);
     close(fds[0]);
     close(fds[1]);
     if (chdir(workDir.c_str()) != 0) _exit(127);
-    if (limit != nullptr) {
-      const rlimit bytes{limit->bytes, limit->bytes};
+    // The usual default, whatever this machine allows: a file kept open per input shows.
+    const rlimit files{1024, 1024};
+    setrlimit(RLIMIT_NOFILE, &files);
+    if (limit.bytes != 0) {
+      const rlimit bytes{limit.bytes, limit.bytes};
       if (setrlimit(RLIMIT_FSIZE, &bytes) != 0) _exit(127);
-      signal(SIGXFSZ, limit->killAtLimit ? SIG_DFL : SIG_IGN);
+      signal(SIGXFSZ, limit.killAtLimit ? SIG_DFL : SIG_IGN);
     }
     execv(argv[0], argv.data());
     _exit(127);
   }
   close(fds[1]);
   char buffer[4096];
-  for (;;) {
-    const ssize_t n = read(fds[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    result.output.append(buffer, std::size_t(n));
+  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno != EINTR) break;
+    if (n > 0) result.output.append(buffer, std::size_t(n));
   }
   close(fds[0]);
   int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
     result.exitCode = WEXITSTATUS(status);
-  }
   return result;
-}
-
-}  // namespace
-
-ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir) {
-  return Run(args, workDir, nullptr);
-}
-
-ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir,
-                   const FileSizeLimit& limit) {
-  return Run(args, workDir, &limit);
 }
 
 }  // namespace tessarel::testing

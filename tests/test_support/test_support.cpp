@@ -4,24 +4,17 @@
 #include <iterator>
 #include <random>
 
-#include "platform/file_io.h"
-
 namespace tessarel::testing {
 
 TempDir::TempDir() {
-  std::random_device seed;
-  std::mt19937_64 random(seed());
-  const auto base = std::filesystem::temp_directory_path();
-  for (;;) {
-    path_ = base / ("tessarel-test-" + std::to_string(random()));
-    if (std::filesystem::create_directory(path_)) break;
-  }
+  std::mt19937_64 random(std::random_device{}());
+  do {
+    path_ = std::filesystem::temp_directory_path() / ("tessarel-test-" + std::to_string(random()));
+  } while (!std::filesystem::create_directory(path_));
 }
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
   std::filesystem::remove_all(path_, ignored);
 }
 
@@ -35,17 +28,9 @@ void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-bool FileExists(const std::string& path) {
-  return std::filesystem::exists(path);
-}
-
 std::string TestDataDir() {
   const std::string dir = TESSAREL_TESTDATA;
   return std::filesystem::is_directory(dir) ? dir : std::string();
-}
-
-char Sep() {
-  return PlatformSeparator();
 }
 
 }  // namespace tessarel::testing

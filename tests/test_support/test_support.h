@@ -1,5 +1,4 @@
-// Helpers shared by the test files: temporary directories, whole files, and
-// running the built Tessarel the way a user would.
+// Shared by the tests: temporary directories, whole files, running the tool as a user would.
 #pragma once
 
 #include <cstdint>
@@ -25,29 +24,29 @@ class TempDir {
 
 std::vector<std::uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
-bool FileExists(const std::string& path);
+inline bool FileExists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
 
 // Test pictures made by other programs; empty when the folder is absent.
 std::string TestDataDir();
 
+extern const char* const kPlatform;  // "posix" or "win32", as built
+
 struct ToolResult {
-  int exitCode = -1;
+  int exitCode = -1;   // -1 when the tool did not exit by itself
   std::string output;  // standard output, line ends normalised to "\n"
 };
 
-// Runs the built Tessarel with args in workDir and waits for it.
-ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir);
-
-// POSIX only: no file of the child may grow past bytes; at the limit a write
-// fails, or with killAtLimit the child is killed mid-write (SIGXFSZ).
+// POSIX only: no file of the child may grow past bytes (0: no limit); at the
+// limit a write fails, or with killAtLimit the child is killed (SIGXFSZ).
 struct FileSizeLimit {
   std::uint64_t bytes = 0;
   bool killAtLimit = false;
 };
-ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir,
-                   const FileSizeLimit& limit);
 
-// The platform's directory separator as the tool prints it in paths.
-char Sep();
+// Runs the built Tessarel with args in workDir and waits for it (POSIX: 1024 open files at most).
+ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir,
+                   const FileSizeLimit& limit = {});
 
 }  // namespace tessarel::testing
