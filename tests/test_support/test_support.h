@@ -27,7 +27,7 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 bool FileExists(const std::string& path);
 
-// Test pictures made by other programs; empty when the folder is absent.
+// The repository's tests/data folder: test pictures and the codec tables.
 std::string TestDataDir();
 
 struct ToolResult {
