@@ -14,8 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       .write(reinterpret_cast<const char*>(data), std::streamsize(size));
   tessarel::PixelImagePtr image = tessarel::LoadImageFromFile(path);
   if (!image) return 0;
-  const std::uint32_t width = image->Width();
-  const std::uint32_t height = image->Height();
+  const std::uint32_t width = image->Width(), height = image->Height();
   if ((width == 0) != (image->native == nullptr)) std::abort();
   std::vector<std::uint32_t> row(width + 1);
   for (std::uint32_t y = 0; y <= height; ++y) {

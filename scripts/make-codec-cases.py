@@ -49,14 +49,15 @@ def write(folder, name, data):
 # ---- BMP decoder cases --------------------------------------------------------
 
 def bmp(width, height, pixels, bpp=8, compression=0, info=40, palette=(0x000000, 0xFFFFFF),
-        masks=(0, 0, 0, 0), offset=None):
+        masks=(0, 0, 0, 0), offset=None, colours_used=None):
     """A BMP file with the given fields; pixels are the bytes exactly as stored."""
     os2 = info == 12
     b = bytearray(b"BM" + bytes(12))
     b += struct.pack("<I", info)
     b += struct.pack("<HH" if os2 else "<ii", width, height) + struct.pack("<HH", 1, bpp)
     if info >= 40:
-        b += struct.pack("<I", compression) + bytes(12) + struct.pack("<II", len(palette), 0)
+        used = len(palette) if colours_used is None else colours_used
+        b += struct.pack("<I", compression) + bytes(12) + struct.pack("<II", used, 0)
     if info >= 52:
         b += struct.pack("<4I", *masks)[:16 if info >= 56 else 12]
     b += bytes(14 + info - len(b))
@@ -101,6 +102,10 @@ BMP_CASES = {
                                [WHITE, WHITE, BLACK, BLACK, WHITE, BLACK]),
     "8bpp-rows-cut-short": (bmp(3, 2, [0, 1, 0, 0, 1, 1]), None),
     "8bpp-index-past-palette": (bmp(2, 1, [1, 2, 0, 0]), None),
+    # Without a colour count the palette runs up to the pixels, here 2 entries.
+    "8bpp-index-past-short-palette": (bmp(16, 16, [2] * 256, colours_used=0), None),
+    "wrong-magic-first-byte": (b"XM" + bmp(1, 1, [0] * 4)[2:], None),
+    "wrong-magic-second-byte": (b"BX" + bmp(1, 1, [0] * 4)[2:], None),
     "8bpp-pixel-offset-past-file": (bmp(1, 1, [0, 0, 0, 0], offset=4096), None),
     "8bpp-height-int32-min": (bmp(1, -2**31, [0, 0, 0, 0]), None),
     # 5-6-5 channels widen by repeating their bits: 1 of 31 is 8, 1 of 63 is 4.
@@ -111,6 +116,9 @@ BMP_CASES = {
     # BI_RGB leaves the fourth byte unused whatever the header's alpha mask says.
     "32bpp-v5-bi-rgb-opaque": (bmp(1, 1, [1, 2, 3, 4], bpp=32, info=124, palette=(),
                                    masks=(0, 0, 0, 0xFF000000)), [0xFF030201]),
+    # A 32-bit channel rounds to the nearest of 256 levels.
+    "32bpp-32-bit-red-mask": (bmp(1, 1, [0, 0, 0, 0x80], bpp=32, compression=3, palette=(),
+                                  masks=(0xFFFFFFFF, 0, 0, 0)), [0xFF800000]),
     "32bpp-scattered-mask-bits": (bmp(1, 1, [0] * 4, bpp=32, compression=3, palette=(),
                                       masks=(0x0101, 0, 0, 0)), None),
     # OS/2 2.x gives compression 3 the meaning of Huffman coding.
@@ -129,6 +137,9 @@ BMP_CASES = {
     "rle8-rows-past-image-end": (rle8([0, 0, 0, 0, 1, 1, 0, 1]), None),
     "rle8-delta-past-row-end": (rle8([0, 2, 5, 0, 0, 1]), None),
     "rle8-delta-past-top": (rle8([0, 2, 0, 3, 0, 1]), None),
+    # A delta may end the picture, as ending the last row does.
+    "rle8-delta-to-the-end": (rle8([0, 2, 0, 1], 1, 1), [BLUE]),
+    "rle8-delta-past-the-end": (rle8([0, 2, 1, 1], 1, 1), None),
     "rle8-index-past-palette": (rle8([1, 3, 0, 1]), None),
     "rle8-cut-inside-row": (rle8([4, 1, 0, 0, 2, 1]), None),
     # The decoder's 2^26-pixel cap, and RLE's 1024 pixels per file byte: a
@@ -157,15 +168,59 @@ def bmp_cases():
 
 # ---- GIF decoder cases --------------------------------------------------------
 
-def gif(screen, frame=(1, 1), size=None):
-    """A GIF with a 2-colour table (black, white) and one frame at 0,0 of
-    pixels 0, 1, ...; size pads it with a comment to that many bytes."""
+def lzw(cycles):
+    """LZW data, minimum code size 2, for lists of codes each sent after a
+    clear code, with the widths a decoder expects: 3 bits after a clear, one
+    more once the next table entry would not fit, at most 12."""
+    bits = nbits = 0
+    width = 3
+
+    def put(code):
+        nonlocal bits, nbits
+        bits |= code << nbits
+        nbits += width
+
+    for codes in cycles:
+        put(4)
+        width = 3
+        for i, code in enumerate(codes):
+            put(code)
+            if 6 + i >= 1 << width and width < 12:
+                width += 1
+    put(5)
+    data = bits.to_bytes((nbits + 7) // 8, "little")
+    return b"".join(bytes([len(data[i:i + 255])]) + data[i:i + 255]
+                    for i in range(0, len(data), 255)) + b"\0"
+
+
+def zero_codes(count, per_cycle=4000):
+    """Codes for count pixels of index 0: each code after a clear stands for
+    one pixel more than the one before (0 for one pixel, 4 + n for n)."""
+    cycles = []
+    while count > 0:
+        codes = []
+        for i in range(per_cycle):
+            n = min(i + 1, count)
+            codes.append(0 if n == 1 else n + 4)
+            count -= n
+            if count == 0:
+                break
+        cycles.append(codes)
+    return cycles
+
+
+def frame_index(frame, zeros, x, y):
+    return 0 if zeros else (y * frame[0] + x) % 2
+
+
+def gif(screen, frame=(1, 1), size=None, zeros=False):
+    """A GIF with a 2-colour table (black, white) and one frame at 0,0 whose
+    pixels alternate 0, 1, ... (or are all 0); size pads it with a comment
+    to that many bytes."""
     head = b"GIF89a" + struct.pack("<HHBBB", *screen, 0x80, 0, 0) + bytes(3) + b"\xff\xff\xff"
-    # Clear (4), the frame's indices, end (5), 3 bits each, low bits first.
-    codes = [4] + [i % 2 for i in range(frame[0] * frame[1])] + [5]
-    bits = sum(code << (3 * i) for i, code in enumerate(codes))
-    lzw = bits.to_bytes((3 * len(codes) + 7) // 8, "little")
-    image = b"\x2c" + struct.pack("<HHHHB", 0, 0, *frame, 0) + bytes([2, len(lzw)]) + lzw + b"\0"
+    count = frame[0] * frame[1]
+    cycles = zero_codes(count) if zeros else [[i % 2 for i in range(count)]]
+    image = b"\x2c" + struct.pack("<HHHHB", 0, 0, *frame, 0) + b"\x02" + lzw(cycles)
     comment = b""
     if size is not None:
         room = size - len(head) - len(image) - 1 - 3  # the trailer, and the comment's own bytes
@@ -179,34 +234,48 @@ def gif(screen, frame=(1, 1), size=None):
     return data
 
 
-# name: (file, expected (width, height, the frame's pixels), or None). The frame
-# sits at the canvas's top-left corner; the rest of the canvas is transparent
-# black.
-# A canvas may hold 2^20 pixels whatever the file's size, more only up to
-# 4096 pixels per file byte, and never more than 2^26.
+# name: (file, expected (width, height), or None). The frame sits at the
+# canvas's top-left corner, cut to it; the rest of the canvas is transparent
+# black. A canvas may hold 2^20 pixels whatever the file's size, more only up
+# to 4096 pixels per file byte, and never more than 2^26; so may a frame.
 GIF_CASES = {
-    "small-canvas-allowance": (gif((1024, 1024)), (1024, 1024, [BLACK])),
-    "one-column-over-small-canvas": (gif((1025, 1024)), None),
-    "8000x8000-screen-1x1-frame": (gif((8000, 8000)), None),
-    "4096-pixels-a-byte": (gif((4096, 300), size=300), (4096, 300, [BLACK])),
-    "one-row-over-4096-pixels-a-byte": (gif((4096, 301), size=300), None),
-    "at-pixel-cap": (gif((8192, 8192), size=16386), (8192, 8192, [BLACK])),
-    "one-column-over-pixel-cap": (gif((8193, 8192), size=16386), None),
-    "zero-screen-takes-frame-size": (gif((0, 0), frame=(2, 1)), (2, 1, [BLACK, WHITE])),
+    "small-canvas-allowance": ((1024, 1024), {}, (1024, 1024)),
+    "one-column-over-small-canvas": ((1025, 1024), {}, None),
+    "8000x8000-screen-1x1-frame": ((8000, 8000), {}, None),
+    "4096-pixels-a-byte": ((4096, 300), {"size": 300}, (4096, 300)),
+    "one-row-over-4096-pixels-a-byte": ((4096, 301), {"size": 300}, None),
+    "at-pixel-cap": ((8192, 8192), {"size": 16386}, (8192, 8192)),
+    "one-column-over-pixel-cap": ((8193, 8192), {"size": 16386}, None),
+    "zero-screen-takes-frame-size": ((0, 0), {"frame": (2, 1)}, (2, 1)),
+    "frame-past-canvas": ((2, 2), {"frame": (3, 3)}, (2, 2)),
+    "frame-at-pixel-cap": ((1, 1), {"frame": (8192, 8192), "zeros": True}, (1, 1)),
+    "frame-one-column-over-pixel-cap": ((1, 1), {"frame": (8193, 8192), "zeros": True}, None),
 }
 
 
 def gif_cases():
     lines = ["# Generated by scripts/make-codec-cases.py; do not edit by hand.",
              "# file width height channels fnv1a64, or file refused"]
-    for name, (data, expected) in GIF_CASES.items():
-        path = write("gif-cases", name + ".gif", data)
+    for name, (screen, options, expected) in GIF_CASES.items():
+        path = write("gif-cases", name + ".gif", gif(screen, **options))
         if expected is None:
             lines.append(f"{path} refused")
             continue
-        width, height, frame = expected
-        h = fnv1a_run(0, width * height - len(frame), fnv1a(frame))
+        width, height = expected
+        frame, zeros = options.get("frame", (1, 1)), options.get("zeros", False)
+        h = FNV_OFFSET
+        for y in range(height):
+            shown = [frame_index(frame, zeros, x, y) for x in range(min(width, frame[0]))]
+            shown = shown if y < frame[1] else []
+            h = fnv1a([WHITE if i else BLACK for i in shown], h)
+            h = fnv1a_run(0, width - len(shown), h)
         lines.append(f"{path} {width} {height} rgba {h:016x}")
+    # Nothing after the trailer is read; a file cut inside a block is refused.
+    one = gif((1, 1))
+    lines.append(write("gif-cases", "frame-after-trailer.gif", one[:19] + b"\x3b" + one[19:])
+                 + " refused")
+    lines.append(write("gif-cases", "cut-inside-comment.gif", one[:19] + b"\x21\xfe\x05ab")
+                 + " refused")
     return lines
 
 
@@ -266,12 +335,15 @@ def raw_planes():
     for width, height in ((-1, 5), (5, -1), (largest + 1, 1), (2**40, 2**40), (2**63 - 1, 2)):
         lines.append(f"layout {width} {height} refused")
 
-    lines.append("# colour WORD PIXEL: a big-endian 5-6-5 word and its pixel 0x00BBGGRR, both ways")
-    for word in [1 << bit for bit in range(16)] + [0x1234]:
+    lines.append("# colour WORD PIXEL: a big-endian 5-6-5 word and its pixel 0x00BBGGRR, both ways;")
+    lines.append("# the test takes all the words as one run of pixels, and all the pack lines")
+    words = [1 << bit for bit in range(16)] + [0xFFFF ^ (1 << bit) for bit in range(16)]
+    words += [(0x1234 + 40503 * i) & 0xFFFF for i in range(48)]
+    for word in words:
         red, green, blue = (word >> 11) << 3, ((word >> 5) & 0x3F) << 2, (word & 0x1F) << 3
         lines.append(f"colour {word:04x} {blue << 16 | green << 8 | red:08x}")
     lines.append("# pack PIXEL WORD: the bits a word has no room for are dropped")
-    for pixel in (0xFF070307, 0x00FCFEFC, 0x12345678):
+    for pixel in (0xFF070307, 0x00FCFEFC, 0x12345678, 0x80FFFFFF):
         red, green, blue = pixel & 0xFF, (pixel >> 8) & 0xFF, (pixel >> 16) & 0xFF
         lines.append(f"pack {pixel:08x} {(red >> 3) << 11 | (green >> 2) << 5 | blue >> 3:04x}")
 

@@ -19,8 +19,7 @@ TEST(BmpEncode, PlansAndWritesTheGoldenFiles) {
   for (const std::string& line : testing::TableLines("bmp_encode.txt")) {
     SCOPED_TRACE(line);
     std::istringstream fields(line);
-    std::uint32_t width = 0, height = 0;
-    int bpp = 0;
+    std::uint32_t width = 0, height = 0, bpp = 0;
     std::string planned, result;
     fields >> width >> height >> bpp >> planned >> result;
     std::vector<std::uint32_t> argb;

@@ -8,6 +8,7 @@ namespace tessarel {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using Pixels = std::vector<RawPixel>;
 
 Bytes Hex(const std::string& text) {
   Bytes bytes;
@@ -24,61 +25,73 @@ void CheckLayout(std::istringstream& fields) {
   RawSizes sizes;
   ASSERT_EQ(RawLayout(width, height, sizes), colour != "refused");
   if (colour == "refused") return;
-  EXPECT_EQ(std::to_string(sizes.pixels), std::to_string(width * height));
   EXPECT_EQ(std::to_string(sizes.colourBytes) + " " + std::to_string(sizes.maskBytes) + " " +
                 std::to_string(sizes.fileBytes),
             colour + " " + mask + " " + file);
 }
 
-// Unpacked when `both`, always packed back; a span one byte short is refused.
-void CheckColour(std::istringstream& fields, bool both) {
-  std::string first, second;
-  fields >> first >> second;
-  const Bytes word = Hex(both ? first : second);
-  const RawPixel pixel = static_cast<RawPixel>(std::stoul(both ? second : first, nullptr, 16));
-  RawPixel unpacked = 1;
-  EXPECT_TRUE(UnpackRawColour(word, {&unpacked, 1}));
-  EXPECT_TRUE(!both || unpacked == pixel) << std::hex << unpacked;
-  EXPECT_FALSE(UnpackRawColour(std::span(word).first(1), {&unpacked, 1}));
-  Bytes packed(2);
-  EXPECT_TRUE(PackRawColour({&pixel, 1}, packed));
-  EXPECT_EQ(packed, word);
-  EXPECT_FALSE(PackRawColour({&pixel, 1}, std::span(packed).first(1)));
+// The words as one run of pixels, unpacked (when `unpack`) and packed back; a
+// span a byte short is refused, and nothing past the run is written.
+void CheckColours(Bytes words, const Pixels& pixels, bool unpack) {
+  const std::size_t n = pixels.size();
+  Pixels unpacked(n + 1, 7);
+  EXPECT_FALSE(UnpackRawColour(std::span(words).first(2 * n - 1), std::span(unpacked).first(n)));
+  EXPECT_TRUE(UnpackRawColour(words, std::span(unpacked).first(n)));
+  EXPECT_EQ(unpacked.back(), 7u);
+  unpacked.pop_back();
+  EXPECT_EQ(unpack ? unpacked : pixels, pixels);
+  Bytes packed(2 * n + 1, 0xAA);
+  EXPECT_FALSE(PackRawColour(pixels, std::span(packed).first(2 * n - 1)));
+  EXPECT_TRUE(PackRawColour(pixels, std::span(packed).first(2 * n)));
+  words.push_back(0xAA);
+  EXPECT_EQ(packed, words);
 }
 
-// Any non-zero pixel packs as opaque; unpacked, opaque is 0x00FFFFFF.
+// Any non-zero pixel packs as opaque; unpacked, opaque is 0x00FFFFFF. Nothing
+// past the run is written, nor read: the pixel after it is transparent.
 void CheckMask(std::istringstream& fields) {
   std::size_t bit = 0;
   std::string pixels, hex;
   fields >> bit >> pixels >> hex;
-  if (pixels == "-") pixels.clear();
+  if (pixels == "-") pixels.clear(), hex.clear();
   const Bytes plane = Hex(hex);
-  std::vector<RawPixel> expected, toPack;
-  for (const char c : pixels) {
-    expected.push_back(c == 'T' ? 0 : 0x00FFFFFF);
-    toPack.push_back(c == 'T' ? 0 : 0x000100);
+  const std::size_t n = pixels.size();
+  Pixels expected(n + 1, 5), toPack(n + 1, 0), unpacked(n + 1, 5);
+  for (std::size_t i = 0; i < n; ++i) {
+    expected[i] = pixels[i] == 'T' ? 0 : 0x00FFFFFF;
+    toPack[i] = pixels[i] == 'T' ? 0 : 0x000100;
   }
-  std::vector<RawPixel> unpacked(pixels.size(), 5);
-  EXPECT_TRUE(UnpackRawMask(plane, bit, unpacked));
+  EXPECT_TRUE(UnpackRawMask(plane, bit, std::span(unpacked).first(n)));
   EXPECT_EQ(unpacked, expected);
-  Bytes packed(plane.size(), 0);
-  EXPECT_TRUE(PackRawMask(toPack, bit, packed));
-  EXPECT_EQ(packed, plane);
-  if (plane.empty()) return;
-  EXPECT_FALSE(UnpackRawMask(std::span(plane).first(plane.size() - 1), bit, unpacked));
-  EXPECT_FALSE(PackRawMask(toPack, bit, std::span(packed).first(plane.size() - 1)));
+  Bytes packed(plane.size() + 1, 0);
+  EXPECT_TRUE(PackRawMask(std::span(toPack).first(n), bit, std::span(packed).first(plane.size())));
+  EXPECT_EQ(packed, Hex(hex + "00"));
+  if (n == 0) return;
+  const std::span<const std::uint8_t> shortPlane(plane.data(), plane.size() - 1);
+  EXPECT_FALSE(UnpackRawMask(shortPlane, bit, std::span(unpacked).first(n)));
+  EXPECT_FALSE(
+      PackRawMask(std::span(toPack).first(n), bit, std::span(packed).first(plane.size() - 1)));
 }
 
 TEST(RawCodec, LayoutColourWordsAndMaskBits) {
+  Bytes words[2];
+  Pixels pixels[2];
   for (const std::string& line : testing::TableLines("raw_planes.txt")) {
     SCOPED_TRACE(line);
     std::istringstream fields(line);
-    std::string kind;
+    std::string kind, first, second;
     fields >> kind;
     if (kind == "layout") CheckLayout(fields);
-    if (kind == "colour" || kind == "pack") CheckColour(fields, kind == "colour");
     if (kind == "mask") CheckMask(fields);
+    if (kind != "colour" && kind != "pack") continue;
+    const bool pack = kind == "pack";
+    fields >> first >> second;
+    const Bytes word = Hex(pack ? second : first);
+    words[pack].insert(words[pack].end(), word.begin(), word.end());
+    pixels[pack].push_back(static_cast<RawPixel>(std::stoul(pack ? first : second, nullptr, 16)));
   }
+  CheckColours(words[0], pixels[0], true);
+  CheckColours(words[1], pixels[1], false);
 }
 
 }  // namespace
