@@ -9,31 +9,26 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-namespace {
-
-void Replay(const std::filesystem::path& file, int& count) {
-  std::ifstream in(file, std::ios::binary);
-  const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
-                                std::istreambuf_iterator<char>()};
-  LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-  ++count;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
+  namespace fs = std::filesystem;
   int count = 0;
+  const auto replay = [&count](const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    ++count;
+  };
   for (int i = 1; i < argc; ++i) {
-    const std::filesystem::path path(argv[i]);
-    if (std::filesystem::is_directory(path)) {
-      for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
-        if (entry.is_regular_file()) Replay(entry.path(), count);
-      }
-    } else if (std::filesystem::is_regular_file(path)) {
-      Replay(path, count);
-    } else {
+    if (!fs::exists(argv[i])) {
       std::fprintf(stderr, "no such input: %s\n", argv[i]);
       return 1;
+    }
+    if (!fs::is_directory(argv[i])) {
+      replay(argv[i]);
+      continue;
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(argv[i])) {
+      if (entry.is_regular_file()) replay(entry.path());
     }
   }
   std::printf("replayed %d inputs\n", count);

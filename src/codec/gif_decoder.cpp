@@ -86,8 +86,8 @@ bool DecodeFirstFrame(GifFileType* gif, std::size_t fileSize, DecodedBitmap& out
     break;
   }
 
+  // giflib reads every size and position as an unsigned 16-bit number.
   const GifImageDesc& frame = gif->Image;
-  if (frame.Width < 0 || frame.Height < 0 || frame.Left < 0 || frame.Top < 0) return false;
   // A zero-sized logical screen is taken as the frame's own size.
   std::uint64_t width = gif->SWidth > 0 ? std::uint64_t(gif->SWidth) : std::uint64_t(frame.Width);
   std::uint64_t height =
@@ -100,7 +100,7 @@ bool DecodeFirstFrame(GifFileType* gif, std::size_t fileSize, DecodedBitmap& out
   try {
     // Outside the first frame nothing has been painted yet: transparent.
     out.argb.assign(static_cast<std::size_t>(width * height), 0);
-    std::vector<GifPixelType> line(static_cast<std::size_t>(std::max(frame.Width, 1)));
+    std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
     static constexpr int kPassStart[] = {0, 4, 2, 1};
     static constexpr int kPassStep[] = {8, 8, 4, 2};
     const int passes = frame.Interlace ? 4 : 1;

@@ -5,14 +5,9 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <new>
 
 namespace tessarel {
 namespace {
-
-bool RangeFits(const RawSizes& sizes, std::size_t first, std::size_t count) {
-  return first <= sizes.pixels && count <= sizes.pixels - first;
-}
 
 // Whether bits [bit, bit + count) lie within the given number of bytes.
 // Spans are far below 2^61 bytes, so the bit counts cannot overflow.
@@ -85,14 +80,6 @@ bool UnpackRawMask(std::span<const std::uint8_t> plane, std::size_t bit, std::sp
   return true;
 }
 
-bool UnpackRawPixels(std::span<const std::uint8_t> bytes, const RawSizes& sizes, std::size_t first,
-                     std::span<RawPixel> colour, std::span<RawPixel> mask) {
-  if (mask.size() != colour.size() || !RangeFits(sizes, first, colour.size())) return false;
-  if (bytes.size() < sizes.colourBytes + sizes.maskBytes) return false;
-  return UnpackRawColour(bytes.subspan(2 * first), colour) &&
-         UnpackRawMask(bytes.subspan(sizes.colourBytes), first, mask);
-}
-
 bool PackRawColour(std::span<const RawPixel> colour, std::span<std::uint8_t> words) {
   const std::size_t count = colour.size();
   if (words.size() / 2 < count) return false;
@@ -147,41 +134,6 @@ bool PackRawMask(std::span<const RawPixel> mask, std::size_t bit, std::span<std:
     *bytes |= static_cast<std::uint8_t>(pack(mask[i], k));
   }
   return true;
-}
-
-bool PackRawPixels(std::span<const RawPixel> colour, std::span<const RawPixel> mask,
-                   const RawSizes& sizes, std::size_t first, std::span<std::uint8_t> bytes) {
-  if (mask.size() != colour.size() || !RangeFits(sizes, first, colour.size())) return false;
-  if (bytes.size() != sizes.fileBytes) return false;
-  return PackRawColour(colour, bytes.subspan(2 * first)) &&
-         PackRawMask(mask, first, bytes.subspan(sizes.colourBytes, sizes.maskBytes));
-}
-
-bool UnpackRaw(std::span<const std::uint8_t> bytes, std::int32_t width, std::int32_t height,
-               std::vector<RawPixel>& colour, std::vector<RawPixel>& mask) {
-  RawSizes sizes;
-  if (!RawLayout(width, height, sizes)) return false;
-  if (bytes.size() < sizes.colourBytes + sizes.maskBytes) return false;
-  try {
-    colour.resize(sizes.pixels);
-    mask.resize(sizes.pixels);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  return UnpackRawPixels(bytes, sizes, 0, colour, mask);
-}
-
-bool PackRaw(std::span<const RawPixel> colour, std::span<const RawPixel> mask, std::int32_t width,
-             std::int32_t height, std::vector<std::uint8_t>& bytes) {
-  RawSizes sizes;
-  if (!RawLayout(width, height, sizes)) return false;
-  if (colour.size() < sizes.pixels || mask.size() < sizes.pixels) return false;
-  try {
-    bytes.assign(sizes.fileBytes, 0);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  return PackRawPixels(colour.first(sizes.pixels), mask.first(sizes.pixels), sizes, 0, bytes);
 }
 
 }  // namespace tessarel

@@ -14,12 +14,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
 
 namespace tessarel {
 
 // Unpacked colour: 0x00BBGGRR (bytes R, G, B, 0 in memory). Unpacked mask:
-// 0 = transparent, anything else opaque (UnpackRaw writes 0x00FFFFFF).
+// 0 = transparent, anything else opaque (unpacking writes 0x00FFFFFF).
 using RawPixel = std::uint32_t;
 
 struct RawSizes {
@@ -31,24 +30,6 @@ struct RawSizes {
 
 // False for a negative dimension or sizes that do not fit in memory arithmetic.
 bool RawLayout(std::int64_t width, std::int64_t height, RawSizes& sizes);
-
-// False when the sizes are refused or bytes holds less than both planes;
-// bytes past the planes are ignored.
-bool UnpackRaw(std::span<const std::uint8_t> bytes, std::int32_t width, std::int32_t height,
-               std::vector<RawPixel>& colour, std::vector<RawPixel>& mask);
-
-// False when the sizes are refused or an array holds fewer than W * H words.
-bool PackRaw(std::span<const RawPixel> colour, std::span<const RawPixel> mask, std::int32_t width,
-             std::int32_t height, std::vector<std::uint8_t>& bytes);
-
-// Range forms for callers that stream a picture row by row: pixels
-// [first, first + colour.size()) of the picture whose sizes are given. The
-// range and the buffer must lie within the sizes (false otherwise).
-bool UnpackRawPixels(std::span<const std::uint8_t> bytes, const RawSizes& sizes, std::size_t first,
-                     std::span<RawPixel> colour, std::span<RawPixel> mask);
-// bytes must be sizes.fileBytes long and zero where the range's mask bits go.
-bool PackRawPixels(std::span<const RawPixel> colour, std::span<const RawPixel> mask,
-                   const RawSizes& sizes, std::size_t first, std::span<std::uint8_t> bytes);
 
 // One plane at a time, for callers holding only part of a file. words
 // starts at the first pixel's colour word; plane starts at a byte of the

@@ -28,7 +28,7 @@ inline bool FileExists(const std::string& path) {
   return std::filesystem::exists(path);
 }
 
-// Test pictures made by other programs; empty when the folder is absent.
+// The repository's tests/data folder: test pictures and the codec tables.
 std::string TestDataDir();
 
 extern const char* const kPlatform;  // "posix" or "win32", as built

@@ -1,37 +1,38 @@
 #!/usr/bin/env bash
-# Regenerates tests/data/bmp_manifest.txt: what an independent decoder, Debian's
-# ImageMagick 6 (`convert`), makes of each bmpsuite g/ and q/ file, so the
-# BMP tests compare our pixels with someone else's.
+# Regenerates tests/data/bmp_manifest.txt and tests/data/gif_manifest.txt: what
+# an independent decoder, Debian's ImageMagick 6 (`convert`), makes of each
+# third-party test picture in tests/data (the bmpsuite and the Pillow GIF files),
+# so the decoder tests compare our pixels with someone else's.
 #
-#   scripts/make-bmp-manifest.sh [testdata-dir]   (default: ../shared/testdata)
+#   scripts/make-decoder-manifests.sh
 #
-# Each line: file width height channels fnv1a64 source
-#   channels  rgba: every byte of R,G,B,A per pixel, top row first, is hashed;
-#             rgb:  alpha left out of the hash (and of the comparison).
+# Each line: file width height channels fnv1a64 source, or file refused why
+#   file      relative to tests/data
+#   channels  rgba:    every byte of R,G,B,A per pixel, top row first, is hashed;
+#             rgb:     alpha left out of the hash (and of the comparison);
+#             visible: a pixel of alpha 0 is hashed as four zero bytes.
 #   fnv1a64   FNV-1a 64 of those bytes, 16 hex digits.
-#   source    im            convert on the file itself
+#   source    im            convert on the file itself (a GIF: its first frame
+#                           on the whole logical screen, `[0] -coalesce`)
 #             im:OTHER      convert on OTHER, a file with the same picture that
 #                           ImageMagick reads correctly
 #             im-widened    convert's output with narrow channels widened by bit
 #                           repetition (see below)
 #             reference     decoded by the few lines of Python below, checked by
 #                           hand against the bmpsuite description of the file
-# Files neither ImageMagick nor we are meant to read (embedded JPEG/PNG) are
-# left out; the test lists them as refusals.
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")/../tests/data" && pwd)
-data=${1:-$here/../../../shared/testdata}
-suite=$(cd "$data/bmpsuite" && pwd)
+data=$(cd "$(dirname "$0")/../tests/data" && pwd)
 command -v convert >/dev/null || { echo "needs ImageMagick's convert" >&2; exit 1; }
 
-python3 - "$suite" >"$here/bmp_manifest.txt" <<'PYTHON'
+python3 - "$data" <<'PYTHON'
 import os
 import struct
 import subprocess
 import sys
 
-suite = sys.argv[1]
+data = sys.argv[1]
+suite = os.path.join(data, "bmpsuite")
 
 # Where ImageMagick 6.9 cannot be taken at its word, and why.
 SAME_PICTURE = {
@@ -51,26 +52,47 @@ WIDEN = {
 # The fourth byte of a 32-bit BI_RGB pixel is unused, but ImageMagick reads it
 # as alpha; compare colour only.
 RGB_ONLY = {"q/rgb32fakealpha.bmp"}
-# JPEG and PNG inside a BMP: refused by design, not listed.
-SKIP = {"q/rgb24jpeg.bmp", "q/rgb24png.bmp"}
+# JPEG and PNG inside a BMP are not BMP pixels; b/ files must be refused.
+REFUSED = {"q/rgb24jpeg.bmp": "embedded JPEG", "q/rgb24png.bmp": "embedded PNG"}
+# These b/ files damage only a field the pixels do not depend on; they decode
+# as the good file named.
+BAD_BUT_INTACT = {
+    "b/badbitssize.bmp": "g/pal1.bmp",  # biSizeImage: redundant for BI_RGB
+    "b/baddens1.bmp": "g/pal1.bmp",  # resolution fields
+    "b/baddens2.bmp": "g/pal1.bmp",
+    "b/badfilesize.bmp": "g/pal1.bmp",  # bfSize: often wrong in the wild
+    "b/badpalettesize.bmp": "g/pal8.bmp",  # biClrUsed: clamped to what fits
+}
+SAME_PICTURE.update(BAD_BUT_INTACT)
+# Pillow GIFs we refuse, and the ones whose fully transparent pixels
+# ImageMagick gives another colour than the palette's.
+GIF_REFUSED = {
+    "decompression_bomb.gif": "a 44-byte file claiming a huge canvas",
+    "zero_width.gif": "a frame zero pixels wide",
+    "issue_2811.gif": "giflib cannot read it",
+}
+GIF_VISIBLE = {"dispose_bgnd_transparency.gif", "first_frame_transparency.gif"}
 
 
-def fnv1a64(data, with_alpha):
+def fnv1a64(pixels, with_alpha):
     h = 0xCBF29CE484222325
-    for i, byte in enumerate(data):
+    for i, byte in enumerate(pixels):
         if not with_alpha and i % 4 == 3:
             continue
         h = ((h ^ byte) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
     return h
 
 
-def magick(rel):
-    path = os.path.join(suite, rel)
-    size = subprocess.run(["identify", "-format", "%w %h", path + "[0]"], check=True,
-                          capture_output=True, text=True).stdout.split()
-    rgba = subprocess.run(["convert", path, "-depth", "8", "rgba:-"], check=True,
+def magick(path, first_frame=()):
+    size = subprocess.run(["convert", path, *first_frame, "-format", "%w %h", "info:"],
+                          check=True, capture_output=True, text=True).stdout.split()
+    rgba = subprocess.run(["convert", path, *first_frame, "-depth", "8", "rgba:-"], check=True,
                           capture_output=True).stdout
     return int(size[0]), int(size[1]), rgba
+
+
+def visible(rgba):
+    return b"".join(bytes(4) if rgba[i + 3] == 0 else rgba[i:i + 4] for i in range(0, len(rgba), 4))
 
 
 def widen(rgba, widths):
@@ -123,30 +145,52 @@ def reference_111110(data):
 
 REFERENCE = {"q/pal2.bmp": reference_pal2, "q/rgb32-111110.bmp": reference_111110}
 
-print("# Generated by scripts/make-bmp-manifest.sh; do not edit by hand.")
-print("# file width height channels fnv1a64 source")
-for folder in ("g", "q"):
+def write(name, lines):
+    with open(os.path.join(data, name), "w") as f:
+        f.write("# Generated by scripts/make-decoder-manifests.sh; do not edit by hand.\n")
+        f.write("# file width height channels fnv1a64 source, or file refused why\n")
+        f.writelines(line + "\n" for line in lines)
+
+
+lines = []
+for folder in ("g", "q", "b"):
     for name in sorted(os.listdir(os.path.join(suite, folder))):
         rel = folder + "/" + name
-        if not name.endswith(".bmp") or rel in SKIP:
+        if rel in REFUSED or (folder == "b" and rel not in BAD_BUT_INTACT):
+            lines.append(f"bmpsuite/{rel} refused {REFUSED.get(rel, 'bad file')}")
             continue
         if rel in REFERENCE:
             with open(os.path.join(suite, rel), "rb") as f:
                 width, height, rgba = REFERENCE[rel](f.read())
             source = "reference"
         elif rel in SAME_PICTURE:
-            width, height, rgba = magick(SAME_PICTURE[rel])
+            width, height, rgba = magick(os.path.join(suite, SAME_PICTURE[rel]))
             source = "im:" + SAME_PICTURE[rel]
         elif rel in WIDEN:
-            width, height, rgba = magick(rel)
+            width, height, rgba = magick(os.path.join(suite, rel))
             rgba = widen(rgba, WIDEN[rel])
             source = "im-widened"
         else:
-            width, height, rgba = magick(rel)
+            width, height, rgba = magick(os.path.join(suite, rel))
             source = "im"
         assert len(rgba) == width * height * 4, rel
         channels = "rgb" if rel in RGB_ONLY else "rgba"
         digest = fnv1a64(rgba, channels == "rgba")
-        print(f"{rel} {width} {height} {channels} {digest:016x} {source}")
+        lines.append(f"bmpsuite/{rel} {width} {height} {channels} {digest:016x} {source}")
+write("bmp_manifest.txt", lines)
+
+lines = []
+for name in sorted(os.listdir(os.path.join(data, "gif"))):
+    if not name.endswith(".gif"):
+        continue
+    if name in GIF_REFUSED:
+        lines.append(f"gif/{name} refused {GIF_REFUSED[name]}")
+        continue
+    width, height, rgba = magick(os.path.join(data, "gif", name) + "[0]", ["-coalesce"])
+    channels = "visible" if name in GIF_VISIBLE else "rgba"
+    if channels == "visible":
+        rgba = visible(rgba)
+    lines.append(f"gif/{name} {width} {height} {channels} {fnv1a64(rgba, True):016x} im")
+write("gif_manifest.txt", lines)
 PYTHON
-echo "wrote $here/bmp_manifest.txt" >&2
+echo "wrote $data/bmp_manifest.txt and $data/gif_manifest.txt" >&2

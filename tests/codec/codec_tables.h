@@ -1,0 +1,69 @@
+// The codec tests are tables in tests/data: one case a line, '#' lines are
+// comments. The scripts that write them say what each column means.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <span>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "codec/decoded_bitmap.h"
+#include "test_support/test_support.h"
+
+namespace tessarel::testing {
+
+inline std::vector<std::string> TableLines(const std::string& table) {
+  std::ifstream in(TestDataDir() + "/" + table);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line[0] != '#') lines.push_back(line);
+  }
+  EXPECT_FALSE(lines.empty()) << table;
+  return lines;
+}
+
+// FILE refused ..., or FILE WIDTH HEIGHT CHANNELS FNV1A64 ...; with
+// everyPrefixRefused, no accepted file may be cut short and still decode.
+inline void CheckDecoderTable(const std::string& table,
+                              bool (*decode)(std::span<const std::uint8_t>, DecodedBitmap&),
+                              bool everyPrefixRefused = false) {
+  for (const std::string& line : TableLines(table)) {
+    SCOPED_TRACE(line);
+    std::istringstream fields(line);
+    std::string name, width, height, channels;
+    std::uint64_t hash = 0;
+    fields >> name >> width >> height >> channels >> std::hex >> hash;
+    const std::vector<std::uint8_t> file = ReadBytes(TestDataDir() + "/" + name);
+    ASSERT_FALSE(file.empty());
+    DecodedBitmap out;
+    if (width == "refused") {
+      EXPECT_FALSE(decode(file, out));
+      EXPECT_TRUE(out.argb.empty() && out.width == 0 && out.height == 0);
+      continue;
+    }
+    ASSERT_TRUE(decode(file, out));
+    EXPECT_EQ(std::to_string(out.width) + " " + std::to_string(out.height), width + " " + height);
+    const bool withAlpha = channels != "rgb", visible = channels == "visible";
+    constexpr std::uint64_t kPrime = 0x100000001B3u;
+    std::uint64_t h = 0xCBF29CE484222325u;
+    bool opaque = true;
+    for (const std::uint32_t v : out.argb) {
+      opaque = opaque && v >> 24 == 0xFF;
+      const std::uint32_t seen = visible && v >> 24 == 0 ? 0 : v;
+      h = (((((h ^ (seen >> 16 & 0xFF)) * kPrime) ^ (seen >> 8 & 0xFF)) * kPrime) ^ (seen & 0xFF)) *
+          kPrime;
+      if (withAlpha) h = (h ^ seen >> 24) * kPrime;
+    }
+    EXPECT_EQ(h, hash) << std::hex << h;
+    EXPECT_TRUE(out.hasAlpha || opaque);
+    for (std::size_t n = 0; everyPrefixRefused && n < file.size(); ++n) {
+      ASSERT_FALSE(decode(std::span(file).first(n), out)) << n << " bytes";
+    }
+  }
+}
+
+}  // namespace tessarel::testing
