@@ -9,7 +9,7 @@ bmp-encode/*.bmp, bmp_encode.txt  what the BMP encoder must write
 raw_planes.txt                    RAW plane sizes, colour words and mask bits
 
 The decoder tables give a file's pixels as width, height and the FNV-1a 64 of
-its R,G,B,A bytes, top row first (see scripts/make-bmp-manifest.sh).
+its R,G,B,A bytes, top row first (as scripts/make-decoder-manifests.sh does).
 """
 import os
 import struct
@@ -106,6 +106,8 @@ BMP_CASES = {
     "8bpp-index-past-short-palette": (bmp(16, 16, [2] * 256, colours_used=0), None),
     "wrong-magic-first-byte": (b"XM" + bmp(1, 1, [0] * 4)[2:], None),
     "wrong-magic-second-byte": (b"BX" + bmp(1, 1, [0] * 4)[2:], None),
+    # JPEG compression over pixels that would do as 24-bit ones.
+    "24bpp-jpeg-compression": (bmp(1, 1, [1, 2, 3, 0], bpp=24, compression=4, palette=()), None),
     "8bpp-pixel-offset-past-file": (bmp(1, 1, [0, 0, 0, 0], offset=4096), None),
     "8bpp-height-int32-min": (bmp(1, -2**31, [0, 0, 0, 0]), None),
     # 5-6-5 channels widen by repeating their bits: 1 of 31 is 8, 1 of 63 is 4.
@@ -209,17 +211,19 @@ def zero_codes(count, per_cycle=4000):
     return cycles
 
 
-def frame_index(frame, zeros, x, y):
-    return 0 if zeros else (y * frame[0] + x) % 2
-
-
-def gif(screen, frame=(1, 1), size=None, zeros=False):
-    """A GIF with a 2-colour table (black, white) and one frame at 0,0 whose
-    pixels alternate 0, 1, ... (or are all 0); size pads it with a comment
-    to that many bytes."""
-    head = b"GIF89a" + struct.pack("<HHBBB", *screen, 0x80, 0, 0) + bytes(3) + b"\xff\xff\xff"
+def frame_indices(frame, zeros=False, indices=None, **_):
     count = frame[0] * frame[1]
-    cycles = zero_codes(count) if zeros else [[i % 2 for i in range(count)]]
+    return [0] * count if zeros else indices or [i % 2 for i in range(count)]
+
+
+def gif(screen, frame=(1, 1), size=None, zeros=False, indices=None, table=True):
+    """A GIF with a 2-colour table (black, white) unless table is false, and
+    one frame at 0,0 whose pixels are indices, by default 0, 1, 0, ... (or all
+    0); size pads it with a comment to that many bytes."""
+    head = b"GIF89a" + struct.pack("<HHBBB", *screen, 0x80 if table else 0, 0, 0)
+    head += bytes(3) + b"\xff\xff\xff" if table else b""
+    count = frame[0] * frame[1]
+    cycles = zero_codes(count) if zeros else [frame_indices(frame, indices=indices)]
     image = b"\x2c" + struct.pack("<HHHHB", 0, 0, *frame, 0) + b"\x02" + lzw(cycles)
     comment = b""
     if size is not None:
@@ -248,6 +252,10 @@ GIF_CASES = {
     "one-column-over-pixel-cap": ((8193, 8192), {"size": 16386}, None),
     "zero-screen-takes-frame-size": ((0, 0), {"frame": (2, 1)}, (2, 1)),
     "frame-past-canvas": ((2, 2), {"frame": (3, 3)}, (2, 2)),
+    # An index past the colour table is opaque black; without any table an
+    # index n is the grey n, n, n.
+    "index-past-colour-table": ((2, 1), {"frame": (2, 1), "indices": [1, 3]}, (2, 1)),
+    "no-colour-table": ((3, 1), {"frame": (3, 1), "indices": [0, 1, 3], "table": False}, (3, 1)),
     "frame-at-pixel-cap": ((1, 1), {"frame": (8192, 8192), "zeros": True}, (1, 1)),
     "frame-one-column-over-pixel-cap": ((1, 1), {"frame": (8193, 8192), "zeros": True}, None),
 }
@@ -262,12 +270,14 @@ def gif_cases():
             lines.append(f"{path} refused")
             continue
         width, height = expected
-        frame, zeros = options.get("frame", (1, 1)), options.get("zeros", False)
+        frame = options.setdefault("frame", (1, 1))
+        indices = frame_indices(**options)
+        table = options.get("table", True)
+        colour = {0: BLACK, 1: WHITE} if table else {i: BLACK | i * 0x010101 for i in range(256)}
         h = FNV_OFFSET
         for y in range(height):
-            shown = [frame_index(frame, zeros, x, y) for x in range(min(width, frame[0]))]
-            shown = shown if y < frame[1] else []
-            h = fnv1a([WHITE if i else BLACK for i in shown], h)
+            shown = indices[y * frame[0]:y * frame[0] + min(width, frame[0])] if y < frame[1] else []
+            h = fnv1a([colour.get(i, BLACK) for i in shown], h)
             h = fnv1a_run(0, width - len(shown), h)
         lines.append(f"{path} {width} {height} rgba {h:016x}")
     # Nothing after the trailer is read; a file cut inside a block is refused.
@@ -350,7 +360,7 @@ def raw_planes():
     lines.append("# mask FIRST-BIT PIXELS PLANE: T transparent, o opaque; the plane in hex,")
     lines.append("# the first pixel in the first byte's bit 0x80 >> FIRST-BIT")
     cases = [(0, "TooToooTToooooT"), (0, "o" * 8 + "T" * 8), (0, "T" * 8 + "o" * 8),
-             (3, "ToTTooTooTTToooT"), (7, "T" + "o" * 8 + "T"), (5, "oTo"), (0, ""),
+             (3, "ToTTooTooTTToooT"), (7, "T" + "o" * 8 + "T"), (5, "oTo"), (0, ""), (8, ""),
              (1, "".join("T" if (i * 7) % 5 < 2 else "o" for i in range(90)))]
     for first, pixels in cases:
         plane = bytearray((first + len(pixels) + 7) // 8)

@@ -26,7 +26,6 @@ struct MemoryReader {
 
 int ReadFromMemory(GifFileType* gif, GifByteType* out, int length) {
   auto* reader = static_cast<MemoryReader*>(gif->UserData);
-  if (length <= 0) return 0;
   const std::size_t available = reader->bytes.size() - reader->position;
   const std::size_t n = std::min(available, static_cast<std::size_t>(length));
   std::memcpy(out, reader->bytes.data() + reader->position, n);
@@ -47,17 +46,13 @@ bool CanvasAllowed(std::uint64_t width, std::uint64_t height, std::size_t fileSi
   return pixels <= kSmallCanvas || pixels <= std::uint64_t(fileSize) * kMaxPixelsPerFileByte;
 }
 
-// giflib leaves a file without any colour table with no map at all; such
-// files are shown as grey ramps by other readers, and so here.
-std::uint32_t PaletteColour(const ColorMapObject* map, int bitsPerPixel, int index) {
-  if (map != nullptr) {
-    if (index < 0 || index >= map->ColorCount) return 0xFF000000u;
-    const GifColorType& c = map->Colors[index];
-    return 0xFF000000u | (std::uint32_t(c.Red) << 16) | (std::uint32_t(c.Green) << 8) | c.Blue;
-  }
-  const int levels = 1 << std::clamp(bitsPerPixel, 1, 8);
-  const std::uint32_t grey = std::uint32_t(std::min(index, levels - 1)) * 255u / (levels - 1);
-  return 0xFF000000u | (grey << 16) | (grey << 8) | grey;
+// giflib leaves a file without any colour table with no map at all; Pillow
+// shows such a file's index n as the grey n, n, n, and so do we.
+std::uint32_t PaletteColour(const ColorMapObject* map, GifPixelType index) {
+  if (map == nullptr) return 0xFF000000u | index * 0x010101u;
+  if (index >= map->ColorCount) return 0xFF000000u;
+  const GifColorType& c = map->Colors[index];
+  return 0xFF000000u | (std::uint32_t(c.Red) << 16) | (std::uint32_t(c.Green) << 8) | c.Blue;
 }
 
 bool DecodeFirstFrame(GifFileType* gif, std::size_t fileSize, DecodedBitmap& out) {
@@ -96,7 +91,6 @@ bool DecodeFirstFrame(GifFileType* gif, std::size_t fileSize, DecodedBitmap& out
   if (std::uint64_t(frame.Width) * std::uint64_t(frame.Height) > kMaxDecodedPixels) return false;
 
   const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
-  const int bitsPerPixel = map != nullptr ? map->BitsPerPixel : 8;
   try {
     // Outside the first frame nothing has been painted yet: transparent.
     out.argb.assign(static_cast<std::size_t>(width * height), 0);
@@ -114,7 +108,7 @@ bool DecodeFirstFrame(GifFileType* gif, std::size_t fileSize, DecodedBitmap& out
         for (int col = 0; col < frame.Width; ++col) {
           const std::uint64_t x = std::uint64_t(frame.Left) + std::uint64_t(col);
           if (x >= width) break;
-          std::uint32_t argb = PaletteColour(map, bitsPerPixel, line[std::size_t(col)]);
+          std::uint32_t argb = PaletteColour(map, line[std::size_t(col)]);
           if (line[std::size_t(col)] == transparentIndex) argb &= 0x00FFFFFFu;
           out.argb[std::size_t(y * width + x)] = argb;
         }
