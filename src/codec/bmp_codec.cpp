@@ -108,9 +108,9 @@ struct BmpHeader {
   std::size_t paletteEntrySize = 4;
 };
 
-bool IsOs2Header(std::uint32_t infoSize) {
-  return infoSize == 12 || infoSize == 16 || infoSize == 64;
-}
+// The one OS/2 header whose fields could be mistaken for Windows ones; the
+// shorter OS/2 headers end before masks and compression.
+bool IsOs2Header(std::uint32_t infoSize) { return infoSize == 64; }
 
 bool ReadHeaders(ByteReader& in, BmpHeader& h) {
   if (!in.Has(kFileHeaderSize + 4)) return false;
@@ -235,7 +235,6 @@ class Channel {
 
  private:
   std::uint8_t Widen(std::uint32_t v) const {
-    if (bits_ == 8) return static_cast<std::uint8_t>(v);
     if (bits_ > 8) {
       const std::uint64_t max = (std::uint64_t{1} << bits_) - 1;
       return static_cast<std::uint8_t>((v * std::uint64_t{255} + max / 2) / max);
@@ -262,7 +261,6 @@ bool ReadPalette(ByteReader& in, const BmpHeader& h, std::vector<std::uint32_t>&
   std::uint64_t room = in.Size() - h.paletteStart;
   if (h.pixelOffset != 0) room = std::min<std::uint64_t>(room, h.pixelOffset - h.paletteStart);
   const std::uint64_t count = std::min<std::uint64_t>(wanted, room / h.paletteEntrySize);
-  if (count == 0) return false;
   palette.resize(static_cast<std::size_t>(count));
   in.Seek(h.paletteStart);
   for (auto& colour : palette) {
@@ -408,7 +406,6 @@ bool DecodeChecked(std::span<const std::uint8_t> file, DecodedBitmap& out) {
     h.masks = {0x7C00, 0x03E0, 0x001F, 0};
   }
   h.alphaMaskGiven = h.alphaMaskGiven && h.masks[3] != 0 && h.compression != kBiRgb;
-  if (!h.alphaMaskGiven) h.masks[3] = 0;
 
   std::vector<std::uint32_t> palette;
   if (h.bitsPerPixel <= 8) {

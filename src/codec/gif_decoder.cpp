@@ -125,10 +125,6 @@ bool DecodeFirstFrame(GifFileType* gif, std::size_t fileSize, DecodedBitmap& out
 
 }  // namespace
 
-bool LooksLikeGif(std::span<const std::uint8_t> file) {
-  return file.size() >= 6 && std::memcmp(file.data(), "GIF", 3) == 0;
-}
-
 bool DecodeGif(std::span<const std::uint8_t> file, DecodedBitmap& out) {
   out = DecodedBitmap{};
   MemoryReader reader{file, 0};

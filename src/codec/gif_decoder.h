@@ -8,8 +8,6 @@
 
 namespace tessarel {
 
-bool LooksLikeGif(std::span<const std::uint8_t> file);
-
 // Pixels of the first frame on the logical screen; the transparent colour
 // index (graphics control block) gives alpha 0 with the palette colour kept,
 // every other pixel alpha 0xFF.

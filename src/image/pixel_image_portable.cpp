@@ -224,7 +224,7 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   Guid format;
   if (LooksLikeBmp(bytes) && DecodeBmp(bytes, decoded)) {
     format = ImageFormatBMP;
-  } else if (LooksLikeGif(bytes) && DecodeGif(bytes, decoded)) {
+  } else if (DecodeGif(bytes, decoded)) {
     format = ImageFormatGIF;
     decoded.hasAlpha = true;
   } else {
