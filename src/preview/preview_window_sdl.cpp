@@ -12,8 +12,8 @@
 namespace tessarel {
 namespace {
 
-// COLOR_BTNFACE of the classic Windows scheme: the preview keeps the grey it
-// has always had there, so the RAW's own colours read the same on both systems.
+// COLOR_BTNFACE of the classic Windows scheme: the same grey as the Windows
+// preview, so the RAW's own colours read the same on both systems.
 constexpr std::uint8_t kButtonFace = 240;
 
 // Without a display SDL falls back to its offscreen driver, whose windows are
