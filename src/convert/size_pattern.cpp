@@ -64,7 +64,6 @@ SizeMask ParseSizeMask(std::string_view mask) {
 
 SizeFromName ParseSizeFromName(std::string_view name, std::string_view maskText) {
   SizeFromName result;
-  if (name.empty()) return result;
   const SizeMask mask = ParseSizeMask(maskText);
   auto matches = [](char c, char delimiter) { return delimiter != '\0' && c == delimiter; };
 

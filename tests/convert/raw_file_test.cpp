@@ -60,8 +60,8 @@ TEST(RawFile, BigPicturesConvertExactlyBothWays) {
 TEST(SaveRawFile, UnreadablePixelsRepeatTheLastOne) {
   testing::TempDir dir;
   PixelImagePtr picture = CreateBlankImage(3, 2, PixelFormat24bppRGB);
-  PixelImagePtr mask = CreateBlankImage(2, 1, PixelFormat24bppRGB);
-  mask->SetPixel(0, 0, 0xFFFFFFFF);
+  PixelImagePtr mask = CreateBlankImage(1, 1, PixelFormat24bppRGB);
+  mask->SetPixel(0, 0, 0xFFFFFFFF);  // opaque, and so are all the pixels it lacks
   ASSERT_TRUE(SaveRawFile(dir / "m.bmp", picture.get(), mask.get(), "(@wx@h)"));
   EXPECT_EQ(testing::ReadBytes(dir / "m(3x2).raw"),
             testing::ReadBytes(TESSAREL_SOURCE_DIR "/tests/data/units/smaller_mask(3x2).raw"));
