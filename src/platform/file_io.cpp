@@ -2,11 +2,6 @@
 
 namespace tessarel {
 
-bool IsSameFile(const std::string& a, const std::string& b) {
-  FileIdentity ia, ib;
-  return IdentifyFile(a, ia) && IdentifyFile(b, ib) && ia == ib;
-}
-
 void ProtectedFiles::SetInput(const std::string& path) {
   hasInput_ = IdentifyFile(path, input_);
 }
@@ -67,15 +62,6 @@ bool StagedFiles::Commit(ProtectedFiles* protect) {
   }
   Discard();
   return ok;
-}
-
-bool WriteFileAtomically(const std::string& path, const FileProducer& produce) {
-  StagedFiles files;
-  return files.Add(path, produce) && files.Commit();
-}
-
-bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
-  return WriteFileAtomically(path, [bytes](const WriteChunk& write) { return write(bytes); });
 }
 
 }  // namespace tessarel

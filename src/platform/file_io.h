@@ -36,9 +36,6 @@ struct FileIdentity {
 // The identity of the existing file or directory path names, links followed.
 bool IdentifyFile(const std::string& path, FileIdentity& identity);
 
-// True when both paths name one existing file (same path, a link, another spelling).
-bool IsSameFile(const std::string& a, const std::string& b);
-
 // The files a batch run must never replace: the input of the conversion at
 // hand and every file the run has put in place.
 class ProtectedFiles {
@@ -98,10 +95,6 @@ class StagedFiles {
   void Discard();
   std::vector<Entry> entries_;
 };
-
-// One file put in place alone.
-bool WriteFileAtomically(const std::string& path, const FileProducer& produce);
-bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
 
 // A regular file opened for reads at any offset, closed with the object.
 class ReadOnlyFile {

@@ -27,9 +27,11 @@ TEST(Win32Files, WindowsRules) {
   const std::string root = dir.path().string();
   for (const char* name : {"a.raw", "B.raw"}) testing::WriteBytes(dir / name, {});
   std::filesystem::create_directory(dir.path() / "sub");
-  EXPECT_TRUE(IsSameFile(dir / "a.raw", root + "/A.RAW"));
-  EXPECT_TRUE(IsSameFile(dir / "a.raw", root + "\\sub\\..\\a.raw"));
-  EXPECT_FALSE(IsSameFile(dir / "a.raw", dir / "B.raw") || IsSameFile(dir / "c", dir / "c"));
+  ProtectedFiles input, missing;
+  input.SetInput(dir / "a.raw");
+  missing.SetInput(dir / "c");
+  EXPECT_TRUE(input.Protects(root + "/A.RAW") && input.Protects(root + "\\sub\\..\\a.raw"));
+  EXPECT_FALSE(input.Protects(dir / "B.raw") || missing.Protects(dir / "c"));
   // Devices are no files: CON would never end.
   for (const std::string& path : {std::string("NUL"), std::string("CON"), root, dir / "c"}) {
     EXPECT_FALSE(ReadOnlyFile().Open(path)) << path;
