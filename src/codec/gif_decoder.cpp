@@ -28,7 +28,8 @@ int ReadFromMemory(GifFileType* gif, GifByteType* out, int length) {
   auto* reader = static_cast<MemoryReader*>(gif->UserData);
   const std::size_t available = reader->bytes.size() - reader->position;
   const std::size_t n = std::min(available, static_cast<std::size_t>(length));
-  std::memcpy(out, reader->bytes.data() + reader->position, n);
+  // An empty input has no data pointer, and memcpy may not be given none.
+  if (n > 0) std::memcpy(out, reader->bytes.data() + reader->position, n);
   reader->position += n;
   return static_cast<int>(n);
 }
