@@ -110,7 +110,9 @@ struct BmpHeader {
 
 // The one OS/2 header whose fields could be mistaken for Windows ones; the
 // shorter OS/2 headers end before masks and compression.
-bool IsOs2Header(std::uint32_t infoSize) { return infoSize == 64; }
+bool IsOs2Header(std::uint32_t infoSize) {
+  return infoSize == 64;
+}
 
 bool ReadHeaders(ByteReader& in, BmpHeader& h) {
   if (!in.Has(kFileHeaderSize + 4)) return false;
@@ -335,25 +337,26 @@ bool DecodeRle(ByteReader& in, const BmpHeader& h, const std::vector<std::uint32
   const bool four = h.compression == kBiRle4;
   std::vector<std::uint8_t> indices(static_cast<std::size_t>(width * height), 0);
 
-  // Invariant: y < height with x <= width, or (x, y) == (0, height) once
-  // every row has been ended; a run must fit in the current row.
+  // Invariant inside the loop: y < height and x <= width. Writers that encode
+  // the row padded to 4 pixels (ImageMagick, GraphicsMagick, GIMP's RLE4) end
+  // a row with a run past its last pixel: those pixels are dropped, as other
+  // decoders drop them. Once every row has been ended the picture is whole,
+  // and whatever follows is ignored.
   std::uint64_t x = 0;
   std::uint64_t y = 0;
   bool ended = false;
-  const auto runFits = [&](std::uint64_t count) { return y < height && x + count <= width; };
-  while (in.Has(2)) {
+  const auto put = [&](unsigned count, auto index) {
+    std::uint8_t* dst = indices.data() + y * width;
+    for (unsigned i = 0; i < count && x < width; ++i, ++x) dst[x] = index(i);
+  };
+  while (y < height && in.Has(2)) {
     const unsigned first = in.U8();
     const unsigned second = in.U8();
     if (first > 0) {
-      if (!runFits(first)) return false;
-      std::uint8_t* dst = indices.data() + y * width + x;
-      for (unsigned i = 0; i < first; ++i) {
-        dst[i] = four ? static_cast<std::uint8_t>(i % 2 == 0 ? second >> 4 : second & 0x0F)
-                      : static_cast<std::uint8_t>(second);
-      }
-      x += first;
+      put(first, [&](unsigned i) {
+        return static_cast<std::uint8_t>(!four ? second : i % 2 == 0 ? second >> 4 : second & 0x0F);
+      });
     } else if (second == 0) {
-      if (y >= height) return false;
       x = 0;
       ++y;
     } else if (second == 1) {
@@ -369,13 +372,12 @@ bool DecodeRle(ByteReader& in, const BmpHeader& h, const std::vector<std::uint32
       const unsigned count = second;
       const unsigned dataBytes = four ? (count + 1) / 2 : count;
       const auto run = in.Bytes(dataBytes + dataBytes % 2);  // runs keep 16-bit alignment
-      if (run.empty() || !runFits(count)) return false;
-      std::uint8_t* dst = indices.data() + y * width + x;
-      for (unsigned i = 0; i < count; ++i) {
-        dst[i] = four ? static_cast<std::uint8_t>(i % 2 == 0 ? run[i / 2] >> 4 : run[i / 2] & 0x0F)
-                      : run[i];
-      }
-      x += count;
+      if (run.empty()) return false;
+      put(count, [&](unsigned i) {
+        return static_cast<std::uint8_t>(!four        ? run[i]
+                                         : i % 2 == 0 ? run[i / 2] >> 4
+                                                      : run[i / 2] & 0x0F);
+      });
     }
   }
   // Some writers close the last row and stop without the end-of-bitmap code;

@@ -119,9 +119,10 @@ bool PackRawMask(std::span<const RawPixel> mask, std::size_t bit, std::span<std:
   // vectorises), then each eight gathered into one byte by a multiplication
   // that moves byte k's low bit to bit 63 - k and never carries.
   constexpr std::uint64_t kGather = 0x8040201008040201u;
-  std::uint8_t flags[64];
+  constexpr std::size_t kStretch = 64;
+  std::uint8_t flags[kStretch];
   while (i + 8 <= count) {
-    const std::size_t stretch = std::min<std::size_t>(64, (count - i) / 8 * 8);
+    const std::size_t stretch = std::min<std::size_t>(kStretch, (count - i) / 8 * 8);
     for (std::size_t k = 0; k < stretch; ++k) flags[k] = mask[i + k] == 0;
     for (std::size_t k = 0; k < stretch; k += 8, ++bytes) {
       std::uint64_t eight = 0;  // one load where the host is little-endian

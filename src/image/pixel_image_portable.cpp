@@ -23,8 +23,7 @@ struct NativeImage {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   PixelFormat format = PixelFormat24bppRGB;
-  bool hasRawFormat = false;
-  Guid rawFormat;
+  Guid rawFormat;  // all zero for a blank bitmap, which is neither BMP nor GIF
   // Pixels are held in one of three ways. A blank or written image lives as
   // the BMP file it will be saved as, so that saving is one write with no
   // conversion and no second copy of the picture; it comes from calloc, where
@@ -96,7 +95,6 @@ NativeImage* OpenPlainBmp(std::span<const std::uint8_t> header,
   native->width = plain.width;
   native->height = height;
   native->format = PixelFormat24bppRGB;
-  native->hasRawFormat = true;
   native->rawFormat = ImageFormatBMP;
   auto bands = std::make_shared<BandedFile>(file, plain.pixelOffset,
                                             8 * std::uint64_t{plain.stride}, height, kBandBytes);
@@ -239,7 +237,6 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   native->width = decoded.width;
   native->height = decoded.height;
   native->format = decoded.hasAlpha ? PixelFormat32bppARGB : PixelFormat24bppRGB;
-  native->hasRawFormat = true;
   native->rawFormat = format;
   native->argb = std::move(decoded.argb);
   image->native = native;
@@ -264,10 +261,6 @@ std::uint32_t PixelImage::Height() {
 
 bool PixelImage::RawFormat(Guid& format) {
   if (native == nullptr) return Fail(*this, kInvalidParameter);
-  if (!native->hasRawFormat) {
-    format = Guid{};  // a blank bitmap is neither BMP nor GIF
-    return true;
-  }
   format = native->rawFormat;
   return true;
 }

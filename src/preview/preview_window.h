@@ -9,7 +9,8 @@ inline constexpr const char* kPreviewTitle = "Tessarel - Preview";
 inline constexpr int kPreviewWindowSize = 150;
 
 // Opens the window and runs its event loop until it is closed. False, at once,
-// when no window can be created (no display included).
+// when no window can be created (no display included). The two images are the
+// planes of one loaded RAW picture: one size, each side 1 to INT32_MAX.
 bool RunPreviewWindow(PixelImage& picture, PixelImage& mask);
 
 }  // namespace tessarel

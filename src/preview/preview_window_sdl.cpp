@@ -1,6 +1,5 @@
 #include <SDL.h>
 
-#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -97,11 +96,6 @@ void Paint(const Scene& scene) {
 }  // namespace
 
 bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
-  const std::uint32_t width = picture.Width();
-  const std::uint32_t height = picture.Height();
-  if (width == 0 || height == 0 || width > INT_MAX || height > INT_MAX) return false;
-  if (mask.Width() != width || mask.Height() != height) return false;
-
   SdlSession session;
   // A normal-priority hint yields to a user's SDL_VIDEODRIVER; the driver
   // check below still refuses anything that is not a real display.
@@ -137,8 +131,8 @@ bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   if (!renderer) renderer.reset(SDL_CreateRenderer(window.get(), -1, 0));
   if (!renderer) return false;
 
-  const int w = static_cast<int>(width);
-  const int h = static_cast<int>(height);
+  const int w = static_cast<int>(picture.Width());
+  const int h = static_cast<int>(picture.Height());
   const TexturePtr pictureTexture = MakeTexture(renderer.get(), picture, w, h);
   const TexturePtr maskTexture = MakeTexture(renderer.get(), mask, w, h);
   if (!pictureTexture || !maskTexture) return false;

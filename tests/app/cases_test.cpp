@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 const fs::path kCases = fs::path(TESSAREL_SOURCE_DIR) / "tests/data/cases";
 const std::string kSep(1, PlatformSeparator());
-const std::regex kVerbs("case|only|file|dir|link|limit|run|out|output|expect|listing");
+const std::regex kVerbs("case|only|file|dir|link|limit|plainfs|run|out|output|expect|listing");
 
 struct Line {
   int number = 0;
@@ -83,7 +83,8 @@ void RunCase(const std::vector<Line>& lines) {
     if (verb == "file") testing::WriteBytes(full, Content(tail));
     if (verb == "dir") fs::create_directories(full);
     if (verb == "link") fs::create_symlink(tail, full);
-    if (verb == "limit") limit = {std::stoull(path), tail == "kill"};
+    if (verb == "limit") limit = {std::stoull(path), tail == "kill", limit.plainFileSystem};
+    if (verb == "plainfs") limit.plainFileSystem = true;
     if (verb == "expect") {
       EXPECT_TRUE(fs::is_regular_file(full)) << path;
       EXPECT_EQ(testing::ReadBytes(full), Content(tail)) << path;

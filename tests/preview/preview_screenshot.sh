@@ -23,6 +23,7 @@ for raw in "$here"/../data/units/preview/*.raw; do
   show_preview "$exe" "$raw" "$tmp" || fail "$name: $(cat "$tmp/stderr")"
   [ "$(xprop -id "$window" WM_NORMAL_HINTS | grep -c 'specified m..imum size: 150 by 150')" = 2 ] ||
     fail "$name: the window is not fixed at 150 x 150"
+  xprop -id "$window" _NET_WM_BYPASS_COMPOSITOR | grep -q '= 1' && fail "$name: the window bypasses the compositor"
   convert "${raw%.raw}.png" -depth 8 "rgb:$tmp/want"
   for _ in $(seq 25); do # the first frame may come a moment after the window maps
     capture 152x152+249+149 -depth 8 "rgb:$tmp/shot" && cmp -s "$tmp/shot" "$tmp/want" && break

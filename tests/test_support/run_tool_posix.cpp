@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <string>
 
 #include "test_support/test_support.h"
 
@@ -34,6 +36,14 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
       const rlimit bytes{limit.bytes, limit.bytes};
       if (setrlimit(RLIMIT_FSIZE, &bytes) != 0) _exit(127);
       signal(SIGXFSZ, limit.killAtLimit ? SIG_DFL : SIG_IGN);
+    }
+    if (limit.plainFileSystem) {
+      // The shim comes before the sanitizer's runtime, which must be told it may.
+      const char* asan = std::getenv("ASAN_OPTIONS");
+      const std::string options = std::string(asan ? asan : "") + ":verify_asan_link_order=0";
+      if (setenv("LD_PRELOAD", TESSAREL_PLAIN_FS_SHIM, 1) != 0 ||
+          setenv("ASAN_OPTIONS", options.c_str(), 1) != 0)
+        _exit(127);
     }
     execv(argv[0], argv.data());
     _exit(127);

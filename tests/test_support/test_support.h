@@ -39,10 +39,12 @@ struct ToolResult {
 };
 
 // POSIX only: no file of the child may grow past bytes (0: no limit); at the
-// limit a write fails, or with killAtLimit the child is killed (SIGXFSZ).
+// limit a write fails, or with killAtLimit the child is killed (SIGXFSZ). With
+// plainFileSystem it can make neither unnamed files nor hard links.
 struct FileSizeLimit {
   std::uint64_t bytes = 0;
   bool killAtLimit = false;
+  bool plainFileSystem = false;
 };
 
 // Runs the built Tessarel with args in workDir and waits for it (POSIX: 1024 open files at most).
