@@ -64,7 +64,9 @@ constexpr ImageStatus kUnknownFormat{4};
 // A plain BMP file's pixels are read a band of rows at a time.
 constexpr std::size_t kBandBytes = 256 * 1024;
 
-PixelImage* NewImage() { return new (std::nothrow) PixelImage; }
+PixelImage* NewImage() {
+  return new (std::nothrow) PixelImage;
+}
 
 bool Fail(PixelImage& image, ImageStatus status) {
   image.lastStatus = status;

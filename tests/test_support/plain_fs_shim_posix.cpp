@@ -43,8 +43,12 @@ int open64(const char* path, int flags, ...) {
   return fd;
 }
 
-int link(const char*, const char*) { return Refused(EPERM); }
+int link(const char*, const char*) {
+  return Refused(EPERM);
+}
 
-int linkat(int, const char*, int, const char*, int) { return Refused(EPERM); }
+int linkat(int, const char*, int, const char*, int) {
+  return Refused(EPERM);
+}
 
 }  // extern "C"
