@@ -107,6 +107,7 @@ def main():
             f.write(raw_bytes(rng, 23, 23))
         small.append(name)
     os.makedirs(os.path.join(work, "big"), exist_ok=True)
+    os.makedirs(os.path.join(work, "huge"), exist_ok=True)
     with open(os.path.join(work, "big/big(4096x4096).raw"), "wb") as f:
         f.write(raw_bytes(rng, 4096, 4096))
 
@@ -125,6 +126,11 @@ def main():
     subprocess.run([tool, "-c:BMP", "big/*.raw", "big-bmp"], cwd=work, stdout=subprocess.DEVNULL)
     scenario("4096×4096 BMP pair → RAW", tool, work, ["-c:RAW", "big-bmp/*.bmp", "big-raw"],
              ["big-bmp/*.bmp"], "big-raw", opts.runs, pixels=4096 * 4096)
+    # Over the decoders' 2^26-pixel cap, which writing does not share.
+    with open(os.path.join(work, "huge/huge(9000x9000).raw"), "wb") as f:
+        f.write(raw_bytes(rng, 9000, 9000))
+    scenario("9000×9000 RAW → BMP pair", tool, work, ["-c:BMP", "huge/*.raw", "huge-bmp"],
+             ["huge/*.raw"], "huge-bmp", opts.runs, pixels=9000 * 9000)
     if opts.work is None:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -344,10 +344,14 @@ def encode_cases():
         "3 2 16 refused refused " + pixels,
         "0 2 24 refused refused",
         "2 0 24 refused refused",
-        "# the decoder's pixel cap, one column over, and 2^32 pixels (zero in 32 bits)",
-        f"8192 8192 24 {54 + 8192 * 3 * 8192} -",
-        "8193 8192 24 refused -",
+        "# no pixel cap: only a file of 4 GiB or more is refused, its size having 32 bits",
+        f"9000 9000 24 {54 + 9000 * 3 * 9000} -",
+        f"4 357913936 24 {54 + 12 * 357913936} -",
+        "4 357913937 24 refused -",
+        f"1 1073741810 32 {54 + 4 * 1073741810} -",
+        "1 1073741811 32 refused -",
         "65536 65536 24 refused -",
+        "4294967295 4294967295 32 refused -",
     ]
     return lines
 

@@ -532,10 +532,12 @@ bool PlanBmpFile(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
                  BmpFileLayout& layout) {
   if (bitsPerPixel != 24 && bitsPerPixel != 32) return false;
   if (width == 0 || height == 0) return false;
-  // The decoder's cap also keeps every header field below 2^31.
-  if (std::uint64_t{width} * height > kMaxDecodedPixels) return false;
+  // The header gives the file's size in 32 bits, the one limit a written file
+  // has; it also keeps width and height within their signed 32-bit fields.
+  constexpr std::uint64_t kMaxFileBytes = 0xFFFFFFFFu;
   const std::uint64_t bytesPerPixel = static_cast<std::uint64_t>(bitsPerPixel) / 8;
   const std::uint64_t stride = (width * bytesPerPixel + 3) / 4 * 4;
+  if (stride > (kMaxFileBytes - kEncodedHeadersSize) / height) return false;
   layout.pixelOffset = kEncodedHeadersSize;
   layout.stride = static_cast<std::size_t>(stride);
   layout.fileBytes = static_cast<std::size_t>(kEncodedHeadersSize + stride * height);

@@ -26,7 +26,8 @@ struct BmpFileLayout {
 
 // The layout of the file EncodeBmp writes for these sizes: 24 bits B,G,R or
 // 32 bits B,G,R,A per pixel, rows bottom-up and padded to 4 bytes. False for
-// other depths and for zero or oversized sizes.
+// other depths, a zero size, and a file of 4 GiB or more, which the header
+// cannot express.
 bool PlanBmpFile(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
                  BmpFileLayout& layout);
 
