@@ -33,15 +33,18 @@
 #                         32-bit BI_RGB pixel, which it takes for alpha while
 #                         that byte is unused (the picture is opaque)
 #             im-widened  convert's output with channels narrower than 5 bits
-#                         widened by bit repetition, which is the exact
-#                         v*255/(2^n-1); convert shifts them without filling the
-#                         low bits and Pillow cannot read such bitfields
-# Every picture Pillow can read is decoded by both; where both agree only up to
-# a documented difference (Pillow rounds 5- and 6-bit channels down, convert
-# repeats their bits, as our decoder does) convert's value is kept. An RLE
-# picture must moreover equal the picture it was made from: runs that reach
-# past the end of a row (ImageMagick and GraphicsMagick encode the row padding,
-# GIMP's RLE4 runs come in pairs) lose their extra pixels.
+#                         widened by bit repetition, which for 1, 2 and 4 bits
+#                         is exactly v*255/(2^n-1); convert shifts them up
+#                         without filling the low bits (a set 1-bit alpha reads
+#                         as 128, a 4-bit 15 as 240); Pillow cannot read 4-bit ones
+# Every picture Pillow can read is decoded by both (a GIF: inside its first
+# frame, as Pillow paints the rest of the screen with the background colour);
+# where they differ only as documented (Pillow rounds 5- and 6-bit channels down
+# and ignores a 16-bit alpha mask; convert repeats those bits, as our decoder
+# does) convert's value is kept. An RLE picture must moreover equal the picture
+# it was made from: runs that reach past the end of a row (ImageMagick and
+# GraphicsMagick encode the padding of each row, GIMP's RLE4 writer can end a
+# row of odd width with a two-pixel run) lose their extra pixels.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
