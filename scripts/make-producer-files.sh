@@ -523,4 +523,5 @@ with open(os.path.join(data, "producers_manifest.txt"), "w") as f:
     f.write("# file width height channels fnv1a64 source, or file refused why\n")
     f.writelines(line + "\n" for line in lines)
 PYTHON
-echo "wrote $(ls "$out" | wc -l) files to $out and $manifest" >&2
+written=("$out"/*)
+echo "wrote ${#written[@]} files to $out and $manifest" >&2
