@@ -312,7 +312,7 @@ def gif_cases():
 # ---- BMP encoder cases --------------------------------------------------------
 
 def encoded(width, height, bpp, argb):
-    """The file the encoder writes: 40-byte header, 72 dpi, rows bottom-up,
+    """The file the encoder writes: 40-byte header, 96 dpi, rows bottom-up,
     padded with zeros to 4 bytes; 24 bits drop alpha."""
     stride = (width * bpp // 8 + 3) // 4 * 4
     rows = b""
@@ -320,7 +320,7 @@ def encoded(width, height, bpp, argb):
         row = b"".join(struct.pack("<I", v)[:bpp // 8] for v in argb[y * width:(y + 1) * width])
         rows += row + bytes(stride - len(row))
     return (b"BM" + struct.pack("<IHHI", 54 + len(rows), 0, 0, 54)
-            + struct.pack("<IiiHHIIiiII", 40, width, height, 1, bpp, 0, len(rows), 2835, 2835, 0, 0)
+            + struct.pack("<IiiHHIIiiII", 40, width, height, 1, bpp, 0, len(rows), 3780, 3780, 0, 0)
             + rows)
 
 

@@ -26,8 +26,9 @@ constexpr std::uint64_t kMaxRlePixelsPerFileByte = 1024;
 // every conversion.
 constexpr bool kLittleEndian = std::endian::native == std::endian::little;
 
-// Resolution written by EncodeBmp: 72 dots per inch, what most writers use.
-constexpr std::uint32_t kPixelsPerMetre = 2835;
+// Resolution written by EncodeBmp: 96 dots per inch, as GDI+ writes it, so
+// that both builds write the same bytes.
+constexpr std::uint32_t kPixelsPerMetre = 3780;
 
 enum : std::uint32_t {
   kBiRgb = 0,
@@ -115,7 +116,6 @@ bool IsOs2Header(std::uint32_t infoSize) {
 }
 
 bool ReadHeaders(ByteReader& in, BmpHeader& h) {
-  if (!in.Has(kFileHeaderSize + 4)) return false;
   if (in.U8() != 'B' || in.U8() != 'M') return false;
   // The file size and reserved fields are ignored: writers often get the size
   // wrong and nothing else depends on it.

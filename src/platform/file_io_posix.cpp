@@ -39,15 +39,15 @@ bool CanNameUnnamedFiles() {
 }
 
 // Calls make with fresh hidden names in dir until it succeeds (returns 0 or
-// more) or fails for a reason other than the name being taken.
+// more) or fails for a reason other than the name being taken. Each name is
+// new to this process, so the names taken run out before the attempts do.
 int WithFreshName(const std::string& dir, const std::function<int(const std::string&)>& make) {
-  static std::atomic<unsigned> counter{0};
+  static std::atomic<std::uint64_t> counter{0};
   const std::string prefix = dir + ".tessarel-" + std::to_string(getpid()) + "-";
-  for (int attempt = 0; attempt < 1000; ++attempt) {
+  for (;;) {
     const int result = make(prefix + std::to_string(++counter));
     if (result >= 0 || errno != EEXIST) return result;
   }
-  return -1;
 }
 
 }  // namespace
