@@ -19,13 +19,11 @@ bool ScanDecimal(std::string_view text, std::size_t pos, std::int32_t& value) {
   }
   const std::int64_t limit = negative ? -std::int64_t{std::numeric_limits<std::int32_t>::min()}
                                       : std::numeric_limits<std::int32_t>::max();
-  std::int64_t magnitude = 0;
-  std::size_t digits = 0;
-  for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos, ++digits) {
+  std::int64_t magnitude = 0;  // no digits read as 0, which no dimension is
+  for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
     magnitude = magnitude * 10 + (text[pos] - '0');
     if (magnitude > limit) return false;
   }
-  if (digits == 0) return false;
   value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
   return true;
 }

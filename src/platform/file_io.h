@@ -105,7 +105,7 @@ class ReadOnlyFile {
   ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
   // False when the path cannot be opened or is no regular file (a directory,
-  // a device, a FIFO), and when the object already holds a file.
+  // a device, a FIFO). Called once per object.
   bool Open(const std::string& path);
   // The size when opened.
   std::uint64_t Size() const { return size_; }

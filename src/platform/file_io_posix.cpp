@@ -167,7 +167,6 @@ ReadOnlyFile::~ReadOnlyFile() {
 }
 
 bool ReadOnlyFile::Open(const std::string& path) {
-  if (handle_ >= 0) return false;
   // O_NONBLOCK so that a FIFO matched by a pattern cannot hang the run; only
   // regular files are read.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
