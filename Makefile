@@ -1,7 +1,7 @@
 # Thin wrapper over CMake: `make demo` converts the samples, `make test` runs every test.
 JOBS ?= $(shell nproc)
 
-.PHONY: all demo test test-linux test-sanitize test-windows fuzz build clean
+.PHONY: all demo test test-linux test-sanitize test-windows fuzz package build clean
 
 all: build
 
@@ -36,5 +36,10 @@ fuzz:
 	scripts/install-deps.sh test
 	scripts/fuzz.sh $(FUZZ_SECONDS)
 
+# dist/: a .deb for Linux, a .zip of the 64-bit and 32-bit Windows executables.
+package:
+	scripts/install-deps.sh test
+	scripts/make-packages.sh
+
 clean:
-	rm -rf build build-*
+	rm -rf build build-* dist

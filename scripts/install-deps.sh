@@ -2,12 +2,13 @@
 # Installs the Debian packages the build and the tests need, only those missing.
 #   scripts/install-deps.sh build    compiler, CMake, giflib, SDL2
 #   scripts/install-deps.sh test     + GoogleTest, clang (fuzz targets), Xvfb and
-#                                    screenshot tools, ImageMagick, MinGW-w64 and Wine
+#                                    screenshot tools, ImageMagick, MinGW-w64 and Wine,
+#                                    dpkg-dev and file (the .deb package)
 set -eu
 packages="g++ cmake make pkg-config libgif-dev libsdl2-dev"
 if [ "${1:-build}" = test ]; then
   packages="$packages libgtest-dev googletest clang libclang-rt-14-dev python3 xvfb xauth x11-apps x11-utils
-    xdotool imagemagick g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix"
+    xdotool imagemagick g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix dpkg-dev file"
   # Wine with its recommended packages: its X11 driver loads the X libraries
   # they bring. wine32, also recommended, cannot install without the i386
   # architecture, which is as it should be: it would take over /usr/bin/wine
