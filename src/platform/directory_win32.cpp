@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 
 namespace tessarel {
 
@@ -13,14 +14,44 @@ bool CreateOutputDirectory(const std::string& dir) {
   return CreateDirectoryA(dir.c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+namespace {
+
+// A listed name in the ANSI code page, which the executable's manifest makes
+// UTF-8 where Windows allows, so every name comes through exactly. Elsewhere
+// a character the code page lacks becomes '?' instead of a look-alike letter
+// (best fit would turn "Ωmega" into "Omega"): no file can have that name, so
+// the name fails to load instead of reaching another file.
+bool NarrowName(const wchar_t* wide, std::string& name) {
+  const UINT codePage = GetACP();
+  const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int length = WideCharToMultiByte(codePage, flags, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return false;
+  name.resize(static_cast<std::size_t>(length));
+  if (WideCharToMultiByte(codePage, flags, wide, -1, name.data(), length, nullptr, nullptr) !=
+      length) {
+    return false;
+  }
+  name.pop_back();  // the terminator
+  return true;
+}
+
+}  // namespace
+
 std::vector<std::string> FindMatchingNames(const std::string& pattern) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  const int length = MultiByteToWideChar(CP_ACP, 0, pattern.c_str(), -1, nullptr, 0);
+  if (length <= 0) return names;
+  std::wstring widePattern(static_cast<std::size_t>(length), L'\0');
+  if (MultiByteToWideChar(CP_ACP, 0, pattern.c_str(), -1, widePattern.data(), length) != length) {
+    return names;
+  }
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(widePattern.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return names;
+  std::string name;
   do {
-    names.emplace_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
+    if (NarrowName(found.cFileName, name)) names.push_back(name);
+  } while (FindNextFileW(search, &found));
   FindClose(search);
   // The search's order depends on the file system; byte order makes runs repeatable.
   std::sort(names.begin(), names.end());

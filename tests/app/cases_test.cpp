@@ -77,12 +77,12 @@ void RunCase(const std::vector<Line>& lines) {
     std::istringstream in(lines[i].rest);
     std::string path, tail;
     std::getline(in >> std::quoted(path) >> std::ws, tail);
-    const std::string full = dir / path;
+    const fs::path full = dir.path() / testing::Utf8Path(path);
     if (verb == "only" && path != testing::kPlatform) return;
-    if (verb == "file" || verb == "link") fs::create_directories(fs::path(full).parent_path());
+    if (verb == "file" || verb == "link") fs::create_directories(full.parent_path());
     if (verb == "file") testing::WriteBytes(full, Content(tail));
     if (verb == "dir") fs::create_directories(full);
-    if (verb == "link") fs::create_symlink(tail, full);
+    if (verb == "link") fs::create_symlink(testing::Utf8Path(tail), full);
     if (verb == "limit") limit = {std::stoull(path), tail == "kill", limit.plainFileSystem};
     if (verb == "plainfs") limit.plainFileSystem = true;
     if (verb == "expect") {
@@ -92,7 +92,7 @@ void RunCase(const std::vector<Line>& lines) {
     if (verb == "listing") {
       std::vector<std::string> names;
       for (const auto& entry : fs::directory_iterator(full))
-        names.push_back(entry.path().filename().string());
+        names.push_back(testing::Utf8Text(entry.path().filename()));
       std::ranges::sort(names);
       EXPECT_EQ(names, Words(tail)) << path;
     }
