@@ -1,10 +1,22 @@
 #!/bin/sh
-# Builds an optimised Tessarel and runs the benchmark: bench/run.sh [runs]
+# Builds an optimised Tessarel and runs the benchmark: bench/run.sh [runs] [windows]
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build
 command -v /usr/bin/time >/dev/null || { sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo;
   $sudo apt-get install -y -qq time python3 >/dev/null; }
+if [ "${2:-}" = windows ]; then  # bench/run.sh [runs] windows: the 64-bit executable under Wine
+  cmake -S . -B build-bench-win64 --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+    -DTESSAREL_TESTS=OFF >/dev/null
+  cmake --build build-bench-win64 -j "$(nproc)" --target Tessarel >/dev/null
+  WINEPREFIX=$(mktemp -d) WINEDEBUG=-all
+  export WINEPREFIX WINEDEBUG
+  trap 'wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
+  wineserver -p && WINEDLLOVERRIDES="mscoree=;mshtml=" /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+  echo "Machine: $(nproc) cores, Wine $(/usr/lib/wine/wine64 --version)"
+  python3 bench/run.py build-bench-win64/Tessarel.exe --runs "${1:-5}" --launcher /usr/lib/wine/wine64
+  exit
+fi
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTESSAREL_TESTS=OFF >/dev/null
 cmake --build build-bench -j "$(nproc)" --target Tessarel >/dev/null
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(df -T . | awk 'NR==2 {print $2}') file system"

@@ -122,7 +122,9 @@ PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFor
 // whole; then rows must stay valid for the image's lifetime, pixels of a row
 // it cannot produce fail to read, and a save needing one fails. The first
 // write to the image stores every pixel (rows it cannot produce stay zero).
-// Elsewhere every row is asked for once, here, and one that fails stays zero.
+// With GDI+ every row is asked for once, when the image is first read, written
+// or saved, and one that fails stays zero; an image only saved is built for
+// the save and released after it.
 PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, PixelFormat format,
                                   RowSource rows);
 PixelImagePtr LoadImageFromFile(const std::string& path);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <span>
 #include <vector>
 
 #include "image/pixel_image_gdiplus.h"
@@ -18,7 +19,13 @@
 namespace tessarel {
 
 struct NativeImage {
+  // Null while an image made from rows has not been built: it is built when
+  // first read or written and kept, or built for a save and released after it.
   Gdiplus::GpBitmap* bitmap = nullptr;
+  RowSource rows;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  PixelFormat format = 0;
   bool rowsFailed = false;  // a row it was made from could not be produced
 };
 
@@ -142,25 +149,23 @@ PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFor
   return image;
 }
 
-// GDI+ has no bitmap that asks for its rows: every row is asked for once.
+// GDI+ has no bitmap that asks for its rows: the image keeps them and builds
+// its bitmap when it is needed (BitmapOf, or a save).
 PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, PixelFormat format,
                                   RowSource rows) {
-  if (!rows) return CreateBlankImage(0, 0, format);  // an object without an image
-  PixelImagePtr image = CreateBlankImage(width, height, format);
-  if (!image || image->native == nullptr) return image;
-  std::vector<std::uint32_t> row;
-  try {
-    row.resize(static_cast<std::uint32_t>(width));
-  } catch (const std::bad_alloc&) {
+  PixelImagePtr image = NewImage();
+  if (!image) return image;
+  if (!rows || width <= 0 || height <= 0 ||
+      (format != PixelFormat24bppRGB && format != PixelFormat32bppARGB)) {
+    Record(*image, Gdiplus::InvalidParameter);
     return image;
   }
-  for (std::int32_t y = 0; y < height; ++y) {
-    if (rows(static_cast<std::uint32_t>(y), row)) {
-      image->SetRow(y, row);
-    } else {
-      image->native->rowsFailed = true;
-    }
-  }
+  NativeImage& native = BlockOf(*image).native;
+  native.rows = std::move(rows);
+  native.width = width;
+  native.height = height;
+  native.format = format;
+  image->native = &native;
   return image;
 }
 
@@ -178,13 +183,86 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   return image;
 }
 
+namespace {
+
+// One row locked as 32bpp ARGB, the form GdipBitmapGetPixel and SetPixel
+// take and give, so a row moves with the same values as pixel by pixel.
+bool LockRow(Gdiplus::GpBitmap* bitmap, std::int32_t y, std::size_t n, UINT mode,
+             std::uint32_t* buffer) {
+  Gdiplus::GpRect rect(0, y, static_cast<INT>(n), 1);
+  Gdiplus::BitmapData data{};
+  data.Width = static_cast<UINT>(n);
+  data.Height = 1;
+  data.Stride = static_cast<INT>(n * 4);
+  data.PixelFormat = PixelFormat32bppARGB;
+  data.Scan0 = buffer;
+  if (gdip::GdipBitmapLockBits(bitmap, &rect, mode | Gdiplus::ImageLockModeUserInputBuf,
+                               PixelFormat32bppARGB, &data) != Gdiplus::Ok) {
+    return false;
+  }
+  return gdip::GdipBitmapUnlockBits(bitmap, &data) == Gdiplus::Ok;
+}
+
+// Only opaque values are certain to convert into any pixel format exactly as
+// SetPixel would convert them; anything else goes pixel by pixel.
+void WriteRow(Gdiplus::GpBitmap* bitmap, std::int32_t y, std::span<const std::uint32_t> argb) {
+  const bool opaque =
+      std::all_of(argb.begin(), argb.end(), [](std::uint32_t v) { return (v >> 24) == 0xFF; });
+  std::vector<std::uint32_t> row(argb.begin(), argb.end());
+  if (opaque && LockRow(bitmap, y, row.size(), Gdiplus::ImageLockModeWrite, row.data())) return;
+  for (std::size_t x = 0; x < argb.size(); ++x) {
+    gdip::GdipBitmapSetPixel(bitmap, static_cast<INT>(x), y, argb[x]);
+  }
+}
+
+// A bitmap with the pixels of native's rows, each asked for once; a row that
+// fails stays zero and marks the image.
+GpStatus BuildFromRows(NativeImage& native, Gdiplus::GpBitmap*& bitmap) {
+  GpStatus status = gdip::GdipCreateBitmapFromScan0(native.width, native.height, 0,
+                                                     native.format, nullptr, &bitmap);
+  if (status != Gdiplus::Ok) return status;
+  std::vector<std::uint32_t> row;
+  try {
+    row.resize(static_cast<std::size_t>(native.width));
+  } catch (const std::bad_alloc&) {
+    gdip::GdipDisposeImage(bitmap);
+    bitmap = nullptr;
+    return Gdiplus::OutOfMemory;
+  }
+  for (std::int32_t y = 0; y < native.height; ++y) {
+    if (native.rows(static_cast<std::uint32_t>(y), row)) {
+      WriteRow(bitmap, y, row);
+    } else {
+      native.rowsFailed = true;
+    }
+  }
+  return Gdiplus::Ok;
+}
+
+// The image's bitmap, built and kept if it is made from rows; null, with the
+// failure recorded, when there is none.
+Gdiplus::GpBitmap* BitmapOf(PixelImage& image) {
+  if (image.native == nullptr) {
+    Record(image, kNoImage);
+    return nullptr;
+  }
+  if (image.native->bitmap == nullptr) {
+    Record(image, BuildFromRows(*image.native, image.native->bitmap));
+  }
+  return image.native->bitmap;
+}
+
+}  // namespace
+
 std::uint32_t PixelImage::Width() {
+  if (native != nullptr && native->bitmap == nullptr) return std::uint32_t(native->width);
   UINT value = 0;
   if (!Record(*this, native ? gdip::GdipGetImageWidth(native->bitmap, &value) : kNoImage)) return 0;
   return value;
 }
 
 std::uint32_t PixelImage::Height() {
+  if (native != nullptr && native->bitmap == nullptr) return std::uint32_t(native->height);
   UINT value = 0;
   if (!Record(*this, native ? gdip::GdipGetImageHeight(native->bitmap, &value) : kNoImage)) {
     return 0;
@@ -193,8 +271,9 @@ std::uint32_t PixelImage::Height() {
 }
 
 bool PixelImage::RawFormat(Guid& format) {
+  Gdiplus::GpBitmap* bitmap = BitmapOf(*this);
   GUID value;
-  if (!Record(*this, native ? gdip::GdipGetImageRawFormat(native->bitmap, &value) : kNoImage)) {
+  if (bitmap == nullptr || !Record(*this, gdip::GdipGetImageRawFormat(bitmap, &value))) {
     return false;
   }
   format = ToGuid(value);
@@ -202,8 +281,9 @@ bool PixelImage::RawFormat(Guid& format) {
 }
 
 bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
+  Gdiplus::GpBitmap* bitmap = BitmapOf(*this);
   Gdiplus::ARGB value = 0;
-  if (!Record(*this, native ? gdip::GdipBitmapGetPixel(native->bitmap, x, y, &value) : kNoImage)) {
+  if (bitmap == nullptr || !Record(*this, gdip::GdipBitmapGetPixel(bitmap, x, y, &value))) {
     return false;
   }
   argb = value;
@@ -211,44 +291,21 @@ bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
 }
 
 bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
-  return Record(*this, native ? gdip::GdipBitmapSetPixel(native->bitmap, x, y, argb) : kNoImage);
+  Gdiplus::GpBitmap* bitmap = BitmapOf(*this);
+  return bitmap != nullptr && Record(*this, gdip::GdipBitmapSetPixel(bitmap, x, y, argb));
 }
 
 namespace {
 
 // How many of the row's first count pixels exist; records a failure for the rest.
 std::size_t RowPixels(PixelImage& image, std::int32_t y, std::size_t count) {
-  UINT width = 0, height = 0;
-  if (!image.native) {
-    Record(image, kNoImage);
-    return 0;
-  }
-  if (!Record(image, gdip::GdipGetImageWidth(image.native->bitmap, &width)) ||
-      !Record(image, gdip::GdipGetImageHeight(image.native->bitmap, &height))) {
-    return 0;
-  }
+  if (BitmapOf(image) == nullptr) return 0;
+  const std::uint32_t width = image.Width();
+  const std::uint32_t height = image.Height();
   std::size_t inside = 0;
-  if (y >= 0 && UINT(y) < height) inside = std::min<std::size_t>(count, width);
+  if (y >= 0 && std::uint32_t(y) < height) inside = std::min<std::size_t>(count, width);
   if (inside < count) Record(image, Gdiplus::InvalidParameter);
   return inside;
-}
-
-// One row locked as 32bpp ARGB, the form GdipBitmapGetPixel and SetPixel
-// take and give, so a row moves with the same values as pixel by pixel.
-bool LockRow(PixelImage& image, std::int32_t y, std::size_t n, UINT mode, std::uint32_t* buffer) {
-  Gdiplus::GpRect rect(0, y, static_cast<INT>(n), 1);
-  Gdiplus::BitmapData data{};
-  data.Width = static_cast<UINT>(n);
-  data.Height = 1;
-  data.Stride = static_cast<INT>(n * 4);
-  data.PixelFormat = PixelFormat32bppARGB;
-  data.Scan0 = buffer;
-  if (gdip::GdipBitmapLockBits(image.native->bitmap, &rect,
-                               mode | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppARGB,
-                               &data) != Gdiplus::Ok) {
-    return false;
-  }
-  return gdip::GdipBitmapUnlockBits(image.native->bitmap, &data) == Gdiplus::Ok;
 }
 
 }  // namespace
@@ -257,7 +314,7 @@ std::size_t PixelImage::GetRow(std::int32_t y, std::span<std::uint32_t> argb) {
   const std::size_t n = RowPixels(*this, y, argb.size());
   if (n == 0) return 0;
   std::vector<std::uint32_t> row(n);
-  if (LockRow(*this, y, n, Gdiplus::ImageLockModeRead, row.data())) {
+  if (LockRow(native->bitmap, y, n, Gdiplus::ImageLockModeRead, row.data())) {
     std::copy(row.begin(), row.end(), argb.begin());
     return n;
   }
@@ -269,18 +326,18 @@ std::size_t PixelImage::GetRow(std::int32_t y, std::span<std::uint32_t> argb) {
 
 void PixelImage::SetRow(std::int32_t y, std::span<const std::uint32_t> argb) {
   const std::size_t n = RowPixels(*this, y, argb.size());
-  if (n == 0) return;
-  // Only opaque values are certain to convert into any pixel format exactly as
-  // SetPixel would convert them; anything else goes pixel by pixel.
-  const bool opaque = std::all_of(argb.begin(), argb.begin() + std::ptrdiff_t(n),
-                                  [](std::uint32_t v) { return (v >> 24) == 0xFF; });
-  std::vector<std::uint32_t> row(argb.begin(), argb.begin() + std::ptrdiff_t(n));
-  if (opaque && LockRow(*this, y, n, Gdiplus::ImageLockModeWrite, row.data())) return;
-  for (std::size_t x = 0; x < n; ++x) SetPixel(static_cast<std::int32_t>(x), y, argb[x]);
+  if (n > 0) WriteRow(native->bitmap, y, argb.first(n));
 }
 
 bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& encoder) {
   if (native == nullptr) return Record(*this, kNoImage);
+  // An image that was never read or written is built for this save only and
+  // released after it, so that a pair saved in turn holds one bitmap at a time.
+  Gdiplus::GpBitmap* bitmap = native->bitmap;
+  const bool transient = bitmap == nullptr;
+  if (transient && !Record(*this, BuildFromRows(*native, bitmap))) return false;
+  const std::unique_ptr<Gdiplus::GpBitmap, void (*)(Gdiplus::GpBitmap*)> release(
+      transient ? bitmap : nullptr, [](Gdiplus::GpBitmap* b) { gdip::GdipDisposeImage(b); });
   // Rows that failed stay blank: such an image must not be saved as if whole.
   if (native->rowsFailed) return Record(*this, Gdiplus::Win32Error);
   const CLSID clsid = ToClsid(encoder);
@@ -288,7 +345,7 @@ bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& 
   const bool saved = StageNamedFile(files, path, [&](const std::string& temporary) {
     std::wstring wide;
     status = WidePath(temporary, wide)
-                 ? gdip::GdipSaveImageToFile(native->bitmap, wide.c_str(), &clsid, nullptr)
+                 ? gdip::GdipSaveImageToFile(bitmap, wide.c_str(), &clsid, nullptr)
                  : Gdiplus::InvalidParameter;
     return status == Gdiplus::Ok;
   });
@@ -303,7 +360,9 @@ bool PixelImage::SourceFailed() {
 
 void ReleasePixelImage(PixelImage* image) {
   if (image == nullptr) return;
-  if (image->native != nullptr) gdip::GdipDisposeImage(image->native->bitmap);
+  if (image->native != nullptr && image->native->bitmap != nullptr) {
+    gdip::GdipDisposeImage(image->native->bitmap);
+  }
   ImageBlock& block = BlockOf(*image);
   block.~ImageBlock();
   gdip::GdipFree(&block);
@@ -311,8 +370,8 @@ void ReleasePixelImage(PixelImage* image) {
 
 bool DrawPixelImage(Gdiplus::GpGraphics* graphics, PixelImage& image, std::int32_t x,
                     std::int32_t y) {
-  return Record(
-      image, image.native ? gdip::GdipDrawImageI(graphics, image.native->bitmap, x, y) : kNoImage);
+  Gdiplus::GpBitmap* bitmap = BitmapOf(image);
+  return bitmap != nullptr && Record(image, gdip::GdipDrawImageI(graphics, bitmap, x, y));
 }
 
 }  // namespace tessarel
