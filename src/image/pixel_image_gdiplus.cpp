@@ -218,8 +218,8 @@ void WriteRow(Gdiplus::GpBitmap* bitmap, std::int32_t y, std::span<const std::ui
 // A bitmap with the pixels of native's rows, each asked for once; a row that
 // fails stays zero and marks the image.
 GpStatus BuildFromRows(NativeImage& native, Gdiplus::GpBitmap*& bitmap) {
-  GpStatus status = gdip::GdipCreateBitmapFromScan0(native.width, native.height, 0,
-                                                     native.format, nullptr, &bitmap);
+  GpStatus status = gdip::GdipCreateBitmapFromScan0(native.width, native.height, 0, native.format,
+                                                    nullptr, &bitmap);
   if (status != Gdiplus::Ok) return status;
   std::vector<std::uint32_t> row;
   try {
