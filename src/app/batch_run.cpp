@@ -66,7 +66,10 @@ void ConvertOneFile(const std::string& format, const std::string& sizeMask,
 
 void RunBatch(const RunRequest& request) {
   CreateOutputDirectory(request.outputDir);
-  ProtectedFiles protect;
+  const auto dirOf = [](const std::string& typed) {
+    return typed.empty() ? "." : NativePath(typed);
+  };
+  ProtectedFiles protect(dirOf(request.inputDir), dirOf(request.outputDir));
   for (const std::string& name : FindMatchingNames(request.pattern)) {
     ConvertOneFile(request.format, request.sizeMask, request.inputDir, name, request.outputDir,
                    protect);

@@ -2,19 +2,26 @@
 
 namespace tessarel {
 
-void ProtectedFiles::SetInput(const std::string& path) {
-  hasInput_ = IdentifyFile(path, input_);
+ProtectedFiles::ProtectedFiles(const std::string& inputDir, const std::string& outputDir) {
+  FileIdentity in, out;
+  // Either unknown: checked as one directory, the safe side.
+  sameDirectory_ = !IdentifyFile(inputDir, in) || !IdentifyFile(outputDir, out) || in == out;
 }
 
+void ProtectedFiles::SetInput(const std::string& path) {
+  hasInput_ = sameDirectory_ && IdentifyFile(path, input_);
+}
+
+// Every look-up of a name that does not exist yet costs Wine a scan of the
+// whole directory: only the one directory case asks the file system.
 bool ProtectedFiles::Protects(const std::string& path) const {
+  if (written_.contains(NameKey(path))) return true;
   FileIdentity identity;
-  if (!IdentifyFile(path, identity)) return false;
-  return (hasInput_ && identity == input_) || written_.contains(identity);
+  return hasInput_ && IdentifyFile(path, identity) && identity == input_;
 }
 
 void ProtectedFiles::AddWritten(const std::string& path) {
-  FileIdentity identity;
-  if (IdentifyFile(path, identity)) written_.insert(identity);
+  written_.insert(NameKey(path));
 }
 
 StagedFiles::~StagedFiles() {

@@ -36,18 +36,29 @@ struct FileIdentity {
 // The identity of the existing file or directory path names, links followed.
 bool IdentifyFile(const std::string& path, FileIdentity& identity);
 
+// The key under which the file system knows a name: the path itself where
+// names are case-sensitive, letter case folded on Windows.
+std::string NameKey(const std::string& path);
+
 // The files a batch run must never replace: the input of the conversion at
-// hand and every file the run has put in place.
+// hand and every file the run has put in place (by name: each was put in
+// place by a rename, so no other name in the output directory reaches it).
 class ProtectedFiles {
  public:
+  ProtectedFiles() = default;
+  // Decides once whether an output can be the input at all: only when the
+  // output directory is the input directory. Through a link in another
+  // directory it cannot: the rename replaces the link, never writes through it.
+  ProtectedFiles(const std::string& inputDir, const std::string& outputDir);
   void SetInput(const std::string& path);
   bool Protects(const std::string& path) const;
   void AddWritten(const std::string& path);
 
  private:
+  bool sameDirectory_ = true;
   bool hasInput_ = false;
   FileIdentity input_;
-  std::set<FileIdentity> written_;
+  std::set<std::string> written_;
 };
 
 // Passes the next piece of a file being written on to it; false when it

@@ -72,6 +72,10 @@ bool PathExists(const std::string& path) {
   return access(path.c_str(), F_OK) == 0;
 }
 
+std::string NameKey(const std::string& path) {
+  return path;
+}
+
 bool IdentifyFile(const std::string& path, FileIdentity& identity) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return false;

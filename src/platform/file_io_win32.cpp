@@ -87,6 +87,17 @@ bool PathExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Windows compares names as their upper case, whatever the code page.
+std::string NameKey(const std::string& path) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  if (length <= 0) return path;
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length) != length) return path;
+  wide.pop_back();  // the terminator
+  CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+  return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+}
+
 bool IdentifyFile(const std::string& path, FileIdentity& identity) {
   // No access rights and backup semantics: directories and files open alike,
   // even ones another process holds without sharing.
