@@ -135,7 +135,7 @@ bool ReadHeaders(ByteReader& in, BmpHeader& h) {
     default:
       return false;
   }
-  if (!in.Has(h.infoSize - 4)) return false;
+  // A header cut short reads as zeros, which no usable header holds.
   const std::size_t infoEnd = in.Position() + h.infoSize - 4;
 
   if (h.infoSize == 12) {
@@ -167,7 +167,6 @@ bool ReadHeaders(ByteReader& in, BmpHeader& h) {
 
   if (h.infoSize == 40 && (h.compression == kBiBitfields || h.compression == kBiAlphaBitfields)) {
     const std::size_t count = h.compression == kBiAlphaBitfields ? 4 : 3;
-    if (!in.Has(4 * count)) return false;
     for (std::size_t i = 0; i < count; ++i) h.masks[i] = in.U32();
     h.alphaMaskGiven = count == 4;
   }
@@ -256,7 +255,8 @@ class Channel {
   std::vector<std::uint8_t> table_;
 };
 
-bool ReadPalette(ByteReader& in, const BmpHeader& h, std::vector<std::uint32_t>& palette) {
+// As many entries as are wanted and fit before the pixels or the file's end.
+void ReadPalette(ByteReader& in, const BmpHeader& h, std::vector<std::uint32_t>& palette) {
   const std::uint64_t wanted = h.coloursUsed == 0 || h.coloursUsed > (1u << h.bitsPerPixel)
                                    ? (1u << h.bitsPerPixel)
                                    : h.coloursUsed;
@@ -267,11 +267,9 @@ bool ReadPalette(ByteReader& in, const BmpHeader& h, std::vector<std::uint32_t>&
   in.Seek(h.paletteStart);
   for (auto& colour : palette) {
     const auto entry = in.Bytes(h.paletteEntrySize);
-    if (entry.empty()) return false;
     colour =
         0xFF000000u | (std::uint32_t{entry[2]} << 16) | (std::uint32_t{entry[1]} << 8) | entry[0];
   }
-  return true;
 }
 
 bool DecodeUncompressed(ByteReader& in, const BmpHeader& h,
@@ -411,7 +409,7 @@ bool DecodeChecked(std::span<const std::uint8_t> file, DecodedBitmap& out) {
 
   std::vector<std::uint32_t> palette;
   if (h.bitsPerPixel <= 8) {
-    if (!ReadPalette(in, h, palette)) return false;
+    ReadPalette(in, h, palette);
   }
   if (h.pixelOffset == 0) h.pixelOffset = in.Position();
   in.Seek(h.pixelOffset);
