@@ -12,12 +12,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!condition) std::abort();
   };
   tessarel::DecodedBitmap image;
-  const bool looks = tessarel::LooksLikeBmp({data, size});
   if (!tessarel::DecodeBmp({data, size}, image)) {
     require(image.argb.empty() && image.width == 0 && image.height == 0);
     return 0;
   }
-  require(looks && image.width > 0 && image.height > 0);
+  require(size >= 2 && data[0] == 'B' && data[1] == 'M' && image.width > 0 && image.height > 0);
   require(image.argb.size() == std::size_t{image.width} * image.height);
   std::vector<std::uint32_t> opaque = image.argb;
   for (std::uint32_t& v : opaque) {

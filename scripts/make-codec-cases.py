@@ -109,6 +109,9 @@ BMP_CASES = {
     # JPEG compression over pixels that would do as 24-bit ones.
     "24bpp-jpeg-compression": (bmp(1, 1, [1, 2, 3, 0], bpp=24, compression=4, palette=()), None),
     "8bpp-pixel-offset-past-file": (bmp(1, 1, [0, 0, 0, 0], offset=4096), None),
+    # Some writers leave the pixel offset 0: the pixels follow the palette.
+    "8bpp-pixel-offset-zero": (bmp(4, 2, [0, 1, 1, 0, 1, 0, 0, 1], offset=0),
+                               [WHITE, BLACK, BLACK, WHITE, BLACK, WHITE, WHITE, BLACK]),
     "8bpp-height-int32-min": (bmp(1, -2**31, [0, 0, 0, 0]), None),
     # 5-6-5 channels widen by repeating their bits: 1 of 31 is 8, 1 of 63 is 4.
     "16bpp-bitfields-after-header": (bmp(1, 1, [0x21, 0x08], bpp=16, compression=3, palette=(),

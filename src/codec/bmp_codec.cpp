@@ -509,10 +509,6 @@ bool FindPlainBmp(std::span<const std::uint8_t> header, std::uint64_t fileBytes,
   return plain.pixelOffset + plain.stride * plain.height <= fileBytes;
 }
 
-bool LooksLikeBmp(std::span<const std::uint8_t> file) {
-  return file.size() >= 2 && file[0] == 'B' && file[1] == 'M';
-}
-
 bool DecodeBmp(std::span<const std::uint8_t> file, DecodedBitmap& out) {
   out = DecodedBitmap{};
   bool ok = false;

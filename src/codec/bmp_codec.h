@@ -10,9 +10,6 @@
 
 namespace tessarel {
 
-// True when the bytes start like a BMP file ("BM").
-bool LooksLikeBmp(std::span<const std::uint8_t> file);
-
 // Decodes a whole BMP file. False (and out left empty) for anything it
 // refuses: truncated data, bad headers, bad palette indices or RLE runs,
 // sizes over kMaxDecodedPixels or more than the file can hold.

@@ -47,7 +47,6 @@ bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImag
                  PixelImagePtr& mask) {
   // Only the file name carries the size: letters of a directory never count.
   const SizeFromName size = ParseSizeFromName(FileNamePart(path), sizeMask);
-  if (picture || mask) return false;
   RawSizes sizes;
   if (size.width <= 0 || size.height <= 0 || !RawLayout(size.width, size.height, sizes)) {
     return false;

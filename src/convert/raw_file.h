@@ -9,9 +9,9 @@
 
 namespace tessarel {
 
-// Loads a RAW file whose size is in its file name. On failure the outputs may
-// hold images made before the failure; the caller releases them. Fails when
-// either output already holds an image.
+// Loads a RAW file whose size is in its file name into picture and mask,
+// replacing what they held. On failure they may hold images made before the
+// failure; the caller releases them.
 bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImagePtr& picture,
                  PixelImagePtr& mask);
 

@@ -222,7 +222,7 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   file.reset();  // closed before decoding
   DecodedBitmap decoded;
   Guid format;
-  if (LooksLikeBmp(bytes) && DecodeBmp(bytes, decoded)) {
+  if (DecodeBmp(bytes, decoded)) {
     format = ImageFormatBMP;
   } else if (DecodeGif(bytes, decoded)) {
     format = ImageFormatGIF;

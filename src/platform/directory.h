@@ -6,9 +6,9 @@
 
 namespace tessarel {
 
-// Creates the last level of dir; missing parents are not created. The result
-// is not needed by callers (an existing directory is fine) but tests use it.
-bool CreateOutputDirectory(const std::string& dir);
+// Creates the last level of dir if it is missing; missing parents are not
+// created. A directory that cannot be made shows as every output failing.
+void CreateOutputDirectory(const std::string& dir);
 
 // Names (no directory part) of the entries in the pattern's directory that
 // match its last component, '.' and '..' included when they match; in byte

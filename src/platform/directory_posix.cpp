@@ -2,7 +2,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 
 #include "platform/directory.h"
 #include "platform/file_io.h"
@@ -10,10 +9,8 @@
 
 namespace tessarel {
 
-bool CreateOutputDirectory(const std::string& dir) {
-  if (dir.empty()) return true;
-  const std::string native = NativePath(dir);
-  return mkdir(native.c_str(), 0777) == 0 || errno == EEXIST;
+void CreateOutputDirectory(const std::string& dir) {
+  if (!dir.empty()) mkdir(NativePath(dir).c_str(), 0777);
 }
 
 std::vector<std::string> FindMatchingNames(const std::string& pattern) {

@@ -9,9 +9,8 @@
 
 namespace tessarel {
 
-bool CreateOutputDirectory(const std::string& dir) {
-  if (dir.empty()) return true;
-  return CreateDirectoryA(dir.c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
+void CreateOutputDirectory(const std::string& dir) {
+  if (!dir.empty()) CreateDirectoryA(dir.c_str(), nullptr);
 }
 
 namespace {

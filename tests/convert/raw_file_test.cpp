@@ -26,8 +26,6 @@ TEST(LoadRawFile, OnlyNamesWithASizeAndFilesWithBothPlanesLoad) {
           << entry.path();
     }
   }
-  PixelImagePtr picture = CreateBlankImage(1, 1, PixelFormat24bppRGB), mask;  // output taken
-  EXPECT_FALSE(LoadRawFile(data + "loads/trailing(4x4).raw", "(@wx@h)", picture, mask));
 }
 
 // Larger than the bands and pieces it is read and written in, with rows that
