@@ -155,6 +155,9 @@ BMP_CASES = {
     "rle8-rows-ended-then-zeros": (rle8([1, 1, 0, 0, 1, 2, 0, 0, 0, 0], 1, 2), [WHITE, RED], 2),
     "rle8-delta-past-row-end": (rle8([0, 2, 5, 0, 0, 1]), None),
     "rle8-delta-past-top": (rle8([0, 2, 0, 3, 0, 1]), None),
+    "rle8-delta-to-the-row-end": (rle8([0, 2, 2, 0, 0, 1], 2, 1), [BLUE, BLUE]),
+    # Whatever follows the end-of-bitmap code is not read.
+    "rle8-end-code-then-a-bad-delta": (rle8([1, 1, 0, 1, 0, 2, 0, 9], 1, 2), [BLUE, RED], 4),
     # A delta may end the picture, as ending the last row does.
     "rle8-delta-to-the-end": (rle8([0, 2, 0, 1], 1, 1), [BLUE]),
     "rle8-delta-past-the-end": (rle8([0, 2, 1, 1], 1, 1), None),
