@@ -2,24 +2,12 @@
 // everything in it when the process exits normally.
 #pragma once
 
-#include <stdlib.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <system_error>
+
+#include "test_support/test_support.h"
 
 inline const std::string& ScratchDir() {
-  struct Dir {
-    std::string path = (std::filesystem::temp_directory_path() / "tessarel-fuzz-XXXXXX").string();
-    Dir() {
-      if (mkdtemp(path.data()) == nullptr) std::abort();
-    }
-    ~Dir() {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
-  };
-  static const Dir dir;
-  return dir.path;
+  static const tessarel::testing::TempDir dir;
+  static const std::string path = dir.path().string();
+  return path;
 }

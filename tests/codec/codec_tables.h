@@ -1,5 +1,4 @@
-// The codec tests are tables in tests/data: one case a line, '#' lines are
-// comments. The scripts that write them say what each column means.
+// Codec tests as tables in tests/data, one case a line; their scripts say what each column means.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -36,11 +35,10 @@ template <class Decode>
 void CheckDecoderTable(const std::string& table, Decode decode, bool everyPrefixRefused = false) {
   const auto run = [&](const std::string& path, std::span<const std::uint8_t> file,
                        DecodedBitmap& out) {
-    if constexpr (std::is_invocable_v<Decode, std::span<const std::uint8_t>, DecodedBitmap&>) {
+    if constexpr (std::is_invocable_v<Decode, std::span<const std::uint8_t>, DecodedBitmap&>)
       return decode(file, out);
-    } else {
+    else
       return decode(path, out);
-    }
   };
   for (const std::string& line : TableLines(table)) {
     SCOPED_TRACE(line);

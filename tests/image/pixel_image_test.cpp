@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "codec/codec_tables.h"
 #include "convert/bmp_pair.h"
 #include "test_support/test_support.h"
 
@@ -93,6 +94,27 @@ TEST(PixelImage, RowsAreThePixelsInBulk) {
       EXPECT_TRUE(sameFiles());
     }
   }
+}
+
+// Pictures written by other programs show, through this layer, the pixels an
+// independent decoder shows.
+bool LoadPixels(const std::string& path, DecodedBitmap& out) {
+  const PixelImagePtr image = LoadImageFromFile(path);
+  if (!image || image->native == nullptr) return false;
+  out.width = image->Width();
+  out.height = image->Height();
+  out.hasAlpha = true;  // the layer reads alpha where the file has it
+  out.argb.assign(std::size_t(out.width) * out.height, 0);
+  for (std::uint32_t y = 0; y < out.height; ++y) {
+    const std::span row = std::span(out.argb).subspan(std::size_t(y) * out.width, out.width);
+    if (image->GetRow(std::int32_t(y), row) != out.width) return false;
+  }
+  return true;
+}
+
+TEST(PixelImage, ProducersFilesLoadAsAnotherDecoderShowsThem) {
+  const ImagingSession session;
+  testing::CheckDecoderTable("producers_manifest.txt", LoadPixels);
 }
 
 }  // namespace

@@ -25,17 +25,13 @@ class TempDir {
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 
-// Paths from UTF-8 text and back, alike on every platform (a plain string
-// is taken in the ANSI code page on Windows).
+// Paths from UTF-8 text and back (Windows takes a plain string in the ANSI code page).
 inline std::filesystem::path Utf8Path(const std::string& text) {
   return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 inline std::string Utf8Text(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return {text.begin(), text.end()};
-}
-inline bool FileExists(const std::string& path) {
-  return std::filesystem::exists(path);
 }
 
 // The repository's tests/data folder: test pictures and the codec tables.
