@@ -103,7 +103,6 @@ struct BmpHeader {
   std::uint32_t compression = kBiRgb;
   std::uint32_t coloursUsed = 0;
   std::array<std::uint32_t, 4> masks{};  // red, green, blue, alpha
-  bool alphaMaskGiven = false;
   std::uint64_t pixelOffset = 0;
   std::size_t paletteStart = 0;
   std::size_t paletteEntrySize = 4;
@@ -157,10 +156,7 @@ bool ReadHeaders(ByteReader& in, BmpHeader& h) {
     }
     if (h.infoSize >= 52 && !IsOs2Header(h.infoSize)) {
       for (std::size_t i = 0; i < 3; ++i) h.masks[i] = in.U32();
-      if (h.infoSize >= 56) {
-        h.masks[3] = in.U32();
-        h.alphaMaskGiven = true;
-      }
+      if (h.infoSize >= 56) h.masks[3] = in.U32();
     }
   }
   in.Seek(infoEnd);
@@ -168,7 +164,6 @@ bool ReadHeaders(ByteReader& in, BmpHeader& h) {
   if (h.infoSize == 40 && (h.compression == kBiBitfields || h.compression == kBiAlphaBitfields)) {
     const std::size_t count = h.compression == kBiAlphaBitfields ? 4 : 3;
     for (std::size_t i = 0; i < count; ++i) h.masks[i] = in.U32();
-    h.alphaMaskGiven = count == 4;
   }
   h.paletteStart = in.Position();
 
@@ -264,7 +259,6 @@ void ReadPalette(ByteReader& in, const BmpHeader& h, std::vector<std::uint32_t>&
   if (h.pixelOffset != 0) room = std::min<std::uint64_t>(room, h.pixelOffset - h.paletteStart);
   const std::uint64_t count = std::min<std::uint64_t>(wanted, room / h.paletteEntrySize);
   palette.resize(static_cast<std::size_t>(count));
-  in.Seek(h.paletteStart);
   for (auto& colour : palette) {
     const auto entry = in.Bytes(h.paletteEntrySize);
     colour =
@@ -405,7 +399,6 @@ bool DecodeChecked(std::span<const std::uint8_t> file, DecodedBitmap& out) {
   if (h.compression == kBiRgb && h.bitsPerPixel == 16) {
     h.masks = {0x7C00, 0x03E0, 0x001F, 0};
   }
-  h.alphaMaskGiven = h.alphaMaskGiven && h.masks[3] != 0 && h.compression != kBiRgb;
 
   std::vector<std::uint32_t> palette;
   if (h.bitsPerPixel <= 8) {
@@ -416,7 +409,8 @@ bool DecodeChecked(std::span<const std::uint8_t> file, DecodedBitmap& out) {
 
   out.width = static_cast<std::uint32_t>(h.width);
   out.height = static_cast<std::uint32_t>(h.height);
-  out.hasAlpha = h.alphaMaskGiven;
+  // BI_RGB leaves the fourth byte unused, whatever mask a header gives.
+  out.hasAlpha = h.masks[3] != 0 && h.compression != kBiRgb;
   if (h.compression == kBiRle8 || h.compression == kBiRle4) return DecodeRle(in, h, palette, out);
   return DecodeUncompressed(in, h, palette, out);
 }

@@ -75,7 +75,6 @@ bool DecodeFirstFrame(GifFileType* gif, std::size_t fileSize, DecodedBitmap& out
       while (block != nullptr) {
         if (DGifGetExtensionNext(gif, &block) != GIF_OK) return false;
       }
-      continue;
     }
     if (record != IMAGE_DESC_RECORD_TYPE) continue;
     if (DGifGetImageDesc(gif) != GIF_OK) return false;
