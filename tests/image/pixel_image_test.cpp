@@ -86,6 +86,12 @@ TEST(PixelImage, RowsAreThePixelsInBulk) {
             EXPECT_EQ(row, blankRow);
           }
         }
+        // A pixel set reads back, on every kind of image, then is set back.
+        std::uint32_t old = 0, back = 0;
+        EXPECT_TRUE(image->GetPixel(w - 1, 2, old) &&
+                    image->SetPixel(w - 1, 2, ~old | 0xFF000000u) &&
+                    image->GetPixel(w - 1, 2, back) && back == (~old | 0xFF000000u) &&
+                    image->SetPixel(w - 1, 2, old));
       }
       loaded.reset();  // GDI+ holds its file open
       std::vector<std::uint32_t> values(std::size_t(w) + 2);
