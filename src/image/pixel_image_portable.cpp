@@ -29,7 +29,7 @@ struct NativeImage {
   // conversion and no second copy of the picture; it comes from calloc, where
   // large blocks arrive as zero pages with no pass over the memory to clear it.
   std::unique_ptr<std::uint8_t, FreeDeleter> bmpFile;
-  BmpFileLayout layout;  // of that file, or of the file an image made from rows streams
+  BmpFileLayout layout;
   // A decoded image keeps the decoder's ARGB words, row-major.
   std::vector<std::uint32_t> argb;
   // An image made from rows keeps only the means to produce them, so that a
@@ -174,9 +174,10 @@ PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, Pixel
     native->width = static_cast<std::uint32_t>(width);
     native->height = static_cast<std::uint32_t>(height);
     native->format = format;
-    // Refused here if a blank image of the size would be: a save streams the
-    // file planned here.
-    ok = PlanBmpFile(native->width, native->height, native->BitsPerPixel(), native->layout);
+    // Refused here if a blank image of the size would be, so that a later
+    // write or save can always plan its file.
+    BmpFileLayout layout;
+    ok = PlanBmpFile(native->width, native->height, native->BitsPerPixel(), layout);
   }
   try {
     if (ok) native->row.resize(native->width);
@@ -341,7 +342,8 @@ std::size_t RowPixels(PixelImage& image, std::int32_t y, std::size_t count) {
 // Saves an image made from rows as it is produced, a piece at a time.
 bool SaveRows(NativeImage& image, StagedFiles& files, const std::string& path) {
   const int bitsPerPixel = image.BitsPerPixel();
-  const BmpFileLayout& layout = image.layout;
+  BmpFileLayout layout;
+  if (!PlanBmpFile(image.width, image.height, bitsPerPixel, layout)) return false;
   std::vector<std::uint8_t> piece;
   try {
     piece.resize(std::max(kBandBytes, layout.pixelOffset + layout.stride));
