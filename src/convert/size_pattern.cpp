@@ -34,7 +34,7 @@ bool ScanDecimal(std::string_view text, std::size_t pos, std::int32_t& value) {
 // stretch, an end before the start, or no start at all reads nothing.
 std::int32_t ReadDimension(std::string_view name, std::ptrdiff_t start, std::ptrdiff_t end) {
   if (start < 0) return 0;
-  if (end >= 0 && end <= start + 1) return 0;
+  if (end != -1 && end <= start + 1) return 0;
   std::int32_t value = 0;
   return ScanDecimal(name, static_cast<std::size_t>(start) + 1, value) ? value : 0;
 }

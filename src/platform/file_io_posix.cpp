@@ -99,8 +99,7 @@ bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
     std::string temporary;
     fd = WithFreshName(dir, [&](const std::string& name) {
       temporary = name;
-      const int made = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
-      return made >= 0 ? made : -1;
+      return open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
     });
     if (fd < 0) return false;
     entry.temporary = temporary;

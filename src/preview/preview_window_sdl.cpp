@@ -84,7 +84,7 @@ void Paint(const Scene& scene) {
   if (SDL_GetRendererOutputSize(scene.renderer, &clientWidth, &clientHeight) != 0) return;
   const PreviewLayout layout =
       ComputePreviewLayout(clientWidth, clientHeight, scene.width, scene.height);
-  SDL_SetRenderDrawColor(scene.renderer, kButtonFace, kButtonFace, kButtonFace, 255);
+  SDL_SetRenderDrawColor(scene.renderer, kButtonFace, kButtonFace, kButtonFace, SDL_ALPHA_OPAQUE);
   SDL_RenderClear(scene.renderer);
   const SDL_Rect pictureRect{layout.pictureX, layout.pictureY, scene.width, scene.height};
   const SDL_Rect maskRect{layout.maskX, layout.maskY, scene.width, scene.height};
@@ -95,7 +95,7 @@ void Paint(const Scene& scene) {
 
 }  // namespace
 
-bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
+void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   SdlSession session;
   // A normal-priority hint yields to a user's SDL_VIDEODRIVER; the driver
   // check below still refuses anything that is not a real display.
@@ -104,8 +104,8 @@ bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   // compositor unredirect the desktop, as SDL does for games by default.
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
-  if (!IsOnScreenDriver(SDL_GetCurrentVideoDriver())) return false;
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
+  if (!IsOnScreenDriver(SDL_GetCurrentVideoDriver())) return;
 
   // SDL sizes and places the client area: the frame belongs to the window
   // manager, which reports it only after mapping (X11) or never (Wayland's
@@ -121,7 +121,7 @@ bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   // Hidden until painted, so that a failure below never flashes an empty window.
   const WindowPtr window(SDL_CreateWindow(kPreviewTitle, left, top, kPreviewWindowSize,
                                           kPreviewWindowSize, SDL_WINDOW_HIDDEN));
-  if (!window) return false;
+  if (!window) return;
   // The software renderer copies 1:1 exactly and has no texture size limit;
   // anything else is only a fallback. Where the platform has a framebuffer of
   // its own (X11) it should draw there: by default SDL routes it through a GL
@@ -129,13 +129,13 @@ bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   RendererPtr renderer(SDL_CreateRenderer(window.get(), -1, SDL_RENDERER_SOFTWARE));
   if (!renderer) renderer.reset(SDL_CreateRenderer(window.get(), -1, 0));
-  if (!renderer) return false;
+  if (!renderer) return;
 
   const int w = static_cast<int>(picture.Width());
   const int h = static_cast<int>(picture.Height());
   const TexturePtr pictureTexture = MakeTexture(renderer.get(), picture, w, h);
   const TexturePtr maskTexture = MakeTexture(renderer.get(), mask, w, h);
-  if (!pictureTexture || !maskTexture) return false;
+  if (!pictureTexture || !maskTexture) return;
 
   const Scene scene{renderer.get(), pictureTexture.get(), maskTexture.get(), w, h};
   Paint(scene);
@@ -152,10 +152,9 @@ bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
     SDL_Event event;
     bool repaint = false;
     while (SDL_PollEvent(&event) != 0) {
-      if (event.type == SDL_QUIT) return true;
-      if (event.type != SDL_WINDOWEVENT) continue;
-      if (event.window.event == SDL_WINDOWEVENT_CLOSE) return true;
-      repaint = true;
+      // The close box ends it too: SDL makes the last window's close a quit.
+      if (event.type == SDL_QUIT) return;
+      repaint = repaint || event.type == SDL_WINDOWEVENT;
     }
     if (repaint) Paint(scene);
     SDL_Delay(kPollMilliseconds);

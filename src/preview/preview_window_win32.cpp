@@ -64,7 +64,7 @@ LRESULT CALLBACK PreviewWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
+void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   // The window is the only output from here on, so the process gives up its
   // console; AllocConsole first means there is always exactly one to free.
   AllocConsole();
@@ -89,8 +89,7 @@ bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
                                       desktop.right / 2 - kPreviewWindowSize,
                                       desktop.bottom / 2 - kPreviewWindowSize, kPreviewWindowSize,
                                       kPreviewWindowSize, nullptr, nullptr, instance, nullptr);
-  const bool shown = window != nullptr;
-  if (shown) {
+  if (window != nullptr) {
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);
     UpdateWindow(window);
@@ -102,7 +101,6 @@ bool RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   }
   shownPicture = nullptr;
   shownMask = nullptr;
-  return shown;
 }
 
 }  // namespace tessarel
