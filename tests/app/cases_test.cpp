@@ -1,5 +1,4 @@
-// Runs the cases of tests/data/cases (format: README.md there), one test per file so that ctest
-// runs the files side by side; each case in a fresh directory, the tool's working directory.
+// Runs tests/data/cases (format in its README): a test per file, each case in a fresh directory.
 #include <gtest/gtest.h>
 
 #include <algorithm>
