@@ -25,13 +25,14 @@ set -euo pipefail
 data=$(cd "$(dirname "$0")/../tests/data" && pwd)
 command -v convert >/dev/null || { echo "needs ImageMagick's convert" >&2; exit 1; }
 
-python3 - "$data" <<'PYTHON'
+python3 - "$data" "$(dirname "$0")" <<'PYTHON'
 import os
 import struct
-import subprocess
 import sys
 
 data = sys.argv[1]
+sys.path.insert(0, sys.argv[2])
+from manifest_pixels import fnv1a64, magick, visible, widen  # noqa: E402
 suite = os.path.join(data, "bmpsuite")
 
 # Where ImageMagick 6.9 cannot be taken at its word, and why.
@@ -72,41 +73,6 @@ GIF_REFUSED = {
     "issue_2811.gif": "giflib cannot read it",
 }
 GIF_VISIBLE = {"dispose_bgnd_transparency.gif", "first_frame_transparency.gif"}
-
-
-def fnv1a64(pixels, with_alpha):
-    h = 0xCBF29CE484222325
-    for i, byte in enumerate(pixels):
-        if not with_alpha and i % 4 == 3:
-            continue
-        h = ((h ^ byte) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
-    return h
-
-
-def magick(path, first_frame=()):
-    size = subprocess.run(["convert", path, *first_frame, "-format", "%w %h", "info:"],
-                          check=True, capture_output=True, text=True).stdout.split()
-    rgba = subprocess.run(["convert", path, *first_frame, "-depth", "8", "rgba:-"], check=True,
-                          capture_output=True).stdout
-    return int(size[0]), int(size[1]), rgba
-
-
-def visible(rgba):
-    return b"".join(bytes(4) if rgba[i + 3] == 0 else rgba[i:i + 4] for i in range(0, len(rgba), 4))
-
-
-def widen(rgba, widths):
-    out = bytearray(rgba)
-    for i, byte in enumerate(rgba):
-        bits = widths[i % 4]
-        if bits == 0:
-            continue
-        v = byte >> (8 - bits)
-        acc, filled = 0, 0
-        while filled < 8:
-            acc, filled = (acc << bits) | v, filled + bits
-        out[i] = acc >> (filled - 8)
-    return bytes(out)
 
 
 def reference_pal2(data):
@@ -186,7 +152,7 @@ for name in sorted(os.listdir(os.path.join(data, "gif"))):
     if name in GIF_REFUSED:
         lines.append(f"gif/{name} refused {GIF_REFUSED[name]}")
         continue
-    width, height, rgba = magick(os.path.join(data, "gif", name) + "[0]", ["-coalesce"])
+    width, height, rgba = magick(os.path.join(data, "gif", name) + "[0]", "-coalesce")
     channels = "visible" if name in GIF_VISIBLE else "rgba"
     if channels == "visible":
         rgba = visible(rgba)

@@ -357,15 +357,16 @@ gifsicle "$src/many-16x10a.gif" "$src/many-16x10b.gif" "$src/many-16x10b.gif" \
   >"$out/gifsicle-local.gif" 2>/dev/null
 
 # --- Manifest --------------------------------------------------------------
-"$python" - "$root/tests/data" "$src" <<'PYTHON'
+"$python" - "$root/tests/data" "$src" "$root/scripts" <<'PYTHON'
 import os
 import struct
-import subprocess
 import sys
 
 from PIL import Image
 
 data, src = sys.argv[1], sys.argv[2]
+sys.path.insert(0, sys.argv[3])
+from manifest_pixels import fnv1a64, magick, visible, widen  # noqa: E402
 folder = "producers"
 
 # ImageMagick 6.9 reads these wrongly; Pillow's reading equals the source.
@@ -384,23 +385,6 @@ RLE_SOURCE.update({
 })
 
 
-def fnv1a64(pixels):
-    h = 0xCBF29CE484222325
-    for byte in pixels:
-        h = ((h ^ byte) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
-    return h
-
-
-def magick(path, is_gif):
-    # A GIF's first frame on its logical screen; what it leaves bare is transparent.
-    args = [path + "[0]", "-alpha", "set", "-background", "none", "-coalesce"] if is_gif else [path]
-    size = subprocess.run(["convert", *args, "-format", "%w %h", "info:"],
-                          check=True, capture_output=True, text=True).stdout.split()
-    rgba = subprocess.run(["convert", *args, "-depth", "8", "rgba:-"], check=True,
-                          capture_output=True).stdout
-    return int(size[0]), int(size[1]), rgba
-
-
 def pillow(path):
     # (width, height, RGBA bytes, box the first frame covers), or None.
     try:
@@ -410,10 +394,6 @@ def pillow(path):
             return rgba.width, rgba.height, rgba.tobytes(), box
     except (OSError, ValueError):
         return None
-
-
-def visible(rgba):
-    return b"".join(bytes(4) if rgba[i + 3] == 0 else rgba[i:i + 4] for i in range(0, len(rgba), 4))
 
 
 def bmp_layout(path):
@@ -429,20 +409,6 @@ def bmp_layout(path):
     masks = list(struct.unpack_from("<3I", head, 54))
     masks.append(struct.unpack_from("<I", head, 54 + 12)[0] if info >= 56 else 0)
     return bpp, compression, tuple(bin(m).count("1") for m in masks)
-
-
-def widen(rgba, widths):
-    out = bytearray(rgba)
-    for i, byte in enumerate(rgba):
-        bits = widths[i % 4]
-        if bits == 0:
-            continue
-        v = byte >> (8 - bits)
-        acc, filled = 0, 0
-        while filled < 8:
-            acc, filled = (acc << bits) | v, filled + bits
-        out[i] = acc >> (filled - 8)
-    return bytes(out)
 
 
 def disagreements(ours, theirs, width, box, tolerance, with_alpha):
@@ -472,7 +438,9 @@ problems, lines = [], []
 for name in sorted(os.listdir(os.path.join(data, folder))):
     path = os.path.join(data, folder, name)
     is_gif = name.endswith(".gif")
-    width, height, rgba = magick(path, is_gif)
+    # A GIF's first frame on its logical screen; what it leaves bare is transparent.
+    args = ("-alpha", "set", "-background", "none", "-coalesce")
+    width, height, rgba = magick(path + "[0]", *args) if is_gif else magick(path)
     assert len(rgba) == width * height * 4, name
     other = pillow(path)
     box = (0, 0, width, height)
