@@ -11,8 +11,11 @@
 
 # Starts an 800 x 600 Xvfb screen with a black root window on a free display
 # (its process in screen_pid) and exports DISPLAY; DIR keeps its files.
+# Without -noreset the server resets whenever its last client leaves, and a
+# client connecting during the reset (a preview started just after xdotool
+# left) is dropped.
 open_screen() { # DIR
-  Xvfb -displayfd 3 -screen 0 800x600x24 -br -nolisten tcp 3>"$1/display" 2>"$1/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 800x600x24 -br -noreset -nolisten tcp 3>"$1/display" 2>"$1/xvfb.log" &
   screen_pid=$!
   for _ in $(seq 100); do
     [ -s "$1/display" ] && break
@@ -26,14 +29,22 @@ open_screen() { # DIR
 
 # Starts TESSAREL on RAW (its process in preview_pid, its output in
 # DIR/stdout and DIR/stderr) and waits up to 20 s for the visible window,
-# whose id it leaves in window.
-show_preview() { # TESSAREL RAW DIR
+# whose id it leaves in window. A preview that finds no usable display ends
+# silently, as it should; a display that failed it once gets one more try.
+show_preview() { # TESSAREL RAW DIR [ATTEMPTS]
+  local status
   "$1" "$2" >"$3/stdout" 2>"$3/stderr" &
   preview_pid=$!
   for _ in $(seq 200); do
     window=$(xdotool search --onlyvisible --name '^Tessarel - Preview$' 2>/dev/null | head -n1)
     [ -n "$window" ] && return 0
-    kill -0 "$preview_pid" 2>/dev/null || { echo "ended without a window" >&2 && return 1; }
+    if ! kill -0 "$preview_pid" 2>/dev/null; then
+      wait "$preview_pid"
+      status=$? preview_pid=""
+      echo "ended without a window, status $status; the X server said: $(cat "$3/xvfb.log")" >&2
+      [ $status = 0 ] && [ ! -s "$3/stderr" ] && [ "${4:-2}" -gt 1 ] && show_preview "$1" "$2" "$3" 1
+      return
+    fi
     sleep 0.1
   done
   echo "no visible window titled \"Tessarel - Preview\" in 20 s" >&2
