@@ -135,11 +135,12 @@ bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* ma
   StagedFiles files;
   const bool written = files.Add(name, [&](const WriteChunk& write) {
     // The transparency plane of a big picture is made on a second thread
-    // while this one makes and writes the colour plane. Each image is read by
-    // one thread only; one image passed as both is read here, in turn, as
-    // when no thread can start.
+    // while this one makes and writes the colour plane, unless reading the
+    // two side by side would hold both whole. Each image is read by one
+    // thread only; one image passed as both is read here, in turn, as when no
+    // thread can start.
     std::jthread maskThread;
-    if (picture != mask && sizes.pixels >= kThreadFromPixels) {
+    if (picture != mask && sizes.pixels >= kThreadFromPixels && !ImagesHeldWhole()) {
       try {
         maskThread = std::jthread(makeMaskPlane);
       } catch (const std::system_error&) {
@@ -161,6 +162,7 @@ bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* ma
     if (maskThread.joinable()) {
       maskThread.join();
     } else {
+      if (picture != mask) picture->Unload();
       makeMaskPlane();
     }
     // A source that failed under the reads gave fallback pixels, not its own.

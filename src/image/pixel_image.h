@@ -99,7 +99,16 @@ struct PixelImage {
   // behind it failed (it shrank or became unreadable since it was opened):
   // nothing made from the image's pixels may then stand as a result.
   bool SourceFailed();
+  // For a caller done with the image for now: frees the pixels the layer can
+  // make again from the file or the rows the image came from, which it then
+  // does when they are next needed. A blank or written image keeps its own.
+  void Unload();
 };
+
+// True when the layer holds an image whole once it is read (GDI+): callers
+// that can read two images one after the other, unloading the first, then
+// hold one at a time.
+bool ImagesHeldWhole();
 
 void ReleasePixelImage(PixelImage* image);
 
@@ -113,7 +122,9 @@ using PixelImagePtr = std::unique_ptr<PixelImage, PixelImageRelease>;
 using RowSource = std::function<bool(std::uint32_t y, std::span<std::uint32_t> argb)>;
 
 // All three return null only when the object itself cannot be allocated; a
-// refused size or an undecodable file gives an object without a native image.
+// refused size or an undecodable file gives an object without a native image
+// (with GDI+ a file is loaded when first needed, and becomes such an object
+// then).
 PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFormat format);
 // An image with the pixels rows gives, as if each had been set on a blank
 // image of that format (24bpp reads back opaque). Where the layer can, it
@@ -122,9 +133,10 @@ PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFor
 // whole; then rows must stay valid for the image's lifetime, pixels of a row
 // it cannot produce fail to read, and a save needing one fails. The first
 // write to the image stores every pixel (rows it cannot produce stay zero).
-// With GDI+ every row is asked for once, when the image is first read, written
-// or saved, and one that fails stays zero; an image only saved is built for
-// the save and released after it.
+// With GDI+ every row is asked for once each time the image is built: when it
+// is first read, written or saved, or read again after Unload; a row that
+// fails stays zero. An image only saved is built for the save and released
+// after it.
 PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, PixelFormat format,
                                   RowSource rows);
 PixelImagePtr LoadImageFromFile(const std::string& path);

@@ -19,14 +19,19 @@
 namespace tessarel {
 
 struct NativeImage {
-  // Null while an image made from rows has not been built: it is built when
-  // first read or written and kept, or built for a save and released after it.
+  // Null while an image made from rows or loaded from a file is not built:
+  // it is built when first read or written and kept until unloaded, or built
+  // for a save and released after it.
   Gdiplus::GpBitmap* bitmap = nullptr;
   RowSource rows;
-  std::int32_t width = 0;
+  std::wstring path;       // of an image loaded from a file
+  std::int32_t width = 0;  // 0 for a file's image until it has loaded
   std::int32_t height = 0;
   PixelFormat format = 0;
-  bool rowsFailed = false;  // a row it was made from could not be produced
+  bool written = false;  // the bitmap holds pixels that neither rows nor file give
+  // A row it was made from could not be produced, or its file could not be
+  // loaded again as it was.
+  bool sourceFailed = false;
 };
 
 namespace {
@@ -58,12 +63,6 @@ PixelImagePtr NewImage() {
   void* memory = gdip::GdipAlloc(sizeof(ImageBlock));
   if (memory == nullptr) return nullptr;
   return PixelImagePtr(&(new (memory) ImageBlock)->image);
-}
-
-void Adopt(PixelImage& image, GpStatus status, Gdiplus::GpBitmap* bitmap) {
-  if (!Record(image, status)) return;
-  BlockOf(image).native.bitmap = bitmap;
-  image.native = &BlockOf(image).native;
 }
 
 // GDI+ takes UTF-16 paths; the program's are in the ANSI code page, as the
@@ -142,10 +141,13 @@ bool ListImageEncoders(std::vector<ImageEncoderInfo>& encoders) {
 PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFormat format) {
   PixelImagePtr image = NewImage();
   if (!image) return image;
-  Gdiplus::GpBitmap* bitmap = nullptr;
-  const GpStatus status =
-      gdip::GdipCreateBitmapFromScan0(width, height, 0, format, nullptr, &bitmap);
-  Adopt(*image, status, bitmap);
+  NativeImage& native = BlockOf(*image).native;
+  if (Record(*image,
+             gdip::GdipCreateBitmapFromScan0(width, height, 0, format, nullptr, &native.bitmap))) {
+    native.width = width;
+    native.height = height;
+    image->native = &native;
+  }
   return image;
 }
 
@@ -177,9 +179,11 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
     Record(*image, Gdiplus::InvalidParameter);
     return image;
   }
-  Gdiplus::GpBitmap* bitmap = nullptr;
-  const GpStatus status = gdip::GdipCreateBitmapFromFile(wide.c_str(), &bitmap);
-  Adopt(*image, status, bitmap);
+  // Loaded when first needed, so that images read in turn and unloaded after
+  // their last row are held one at a time.
+  NativeImage& native = BlockOf(*image).native;
+  native.path = std::move(wide);
+  image->native = &native;
   return image;
 }
 
@@ -233,41 +237,81 @@ GpStatus BuildFromRows(NativeImage& native, Gdiplus::GpBitmap*& bitmap) {
     if (native.rows(static_cast<std::uint32_t>(y), row)) {
       WriteRow(bitmap, y, row);
     } else {
-      native.rowsFailed = true;
+      native.sourceFailed = true;
     }
   }
   return Gdiplus::Ok;
 }
 
-// The image's bitmap, built and kept if it is made from rows; null, with the
-// failure recorded, when there is none.
+// The file's picture; a file that loaded before and now loads otherwise
+// (another size, or not at all) marks the image.
+GpStatus LoadFile(NativeImage& native, Gdiplus::GpBitmap*& bitmap) {
+  GpStatus status = gdip::GdipCreateBitmapFromFile(native.path.c_str(), &bitmap);
+  UINT width = 0, height = 0;
+  if (status == Gdiplus::Ok &&
+      (gdip::GdipGetImageWidth(bitmap, &width) != Gdiplus::Ok ||
+       gdip::GdipGetImageHeight(bitmap, &height) != Gdiplus::Ok ||
+       (native.width != 0 && (INT(width) != native.width || INT(height) != native.height)))) {
+    gdip::GdipDisposeImage(bitmap);
+    status = Gdiplus::Win32Error;
+  }
+  if (status != Gdiplus::Ok) {
+    bitmap = nullptr;
+    native.sourceFailed = native.width != 0;
+    return status;
+  }
+  native.width = INT(width);
+  native.height = INT(height);
+  return status;
+}
+
+// A bitmap of what image is made from, not kept; null, with the failure
+// recorded, when it cannot be built. A file that never loaded leaves an
+// object without a native image, as if it had failed when named.
+Gdiplus::GpBitmap* Build(PixelImage& image) {
+  NativeImage& native = *image.native;
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  if (Record(image, native.rows ? BuildFromRows(native, bitmap) : LoadFile(native, bitmap))) {
+    return bitmap;
+  }
+  if (native.width == 0) image.native = nullptr;
+  return nullptr;
+}
+
+// The image's bitmap, built and kept if it is made from rows or a file; null,
+// with the failure recorded, when there is none.
 Gdiplus::GpBitmap* BitmapOf(PixelImage& image) {
   if (image.native == nullptr) {
     Record(image, kNoImage);
     return nullptr;
   }
   if (image.native->bitmap == nullptr) {
-    Record(image, BuildFromRows(*image.native, image.native->bitmap));
+    Gdiplus::GpBitmap* built = Build(image);
+    if (built == nullptr) return nullptr;
+    image.native->bitmap = built;
   }
   return image.native->bitmap;
 }
 
 }  // namespace
 
+namespace {
+
+// Whether the image's size is known, which it is from the start except for a
+// file's, until it first loads; false, with the failure recorded, when there
+// is no image.
+bool SizeKnown(PixelImage& image) {
+  return (image.native != nullptr && image.native->width != 0) || BitmapOf(image) != nullptr;
+}
+
+}  // namespace
+
 std::uint32_t PixelImage::Width() {
-  if (native != nullptr && native->bitmap == nullptr) return std::uint32_t(native->width);
-  UINT value = 0;
-  if (!Record(*this, native ? gdip::GdipGetImageWidth(native->bitmap, &value) : kNoImage)) return 0;
-  return value;
+  return SizeKnown(*this) ? std::uint32_t(native->width) : 0;
 }
 
 std::uint32_t PixelImage::Height() {
-  if (native != nullptr && native->bitmap == nullptr) return std::uint32_t(native->height);
-  UINT value = 0;
-  if (!Record(*this, native ? gdip::GdipGetImageHeight(native->bitmap, &value) : kNoImage)) {
-    return 0;
-  }
-  return value;
+  return SizeKnown(*this) ? std::uint32_t(native->height) : 0;
 }
 
 bool PixelImage::RawFormat(Guid& format) {
@@ -292,7 +336,11 @@ bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
 
 bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
   Gdiplus::GpBitmap* bitmap = BitmapOf(*this);
-  return bitmap != nullptr && Record(*this, gdip::GdipBitmapSetPixel(bitmap, x, y, argb));
+  if (bitmap == nullptr || !Record(*this, gdip::GdipBitmapSetPixel(bitmap, x, y, argb))) {
+    return false;
+  }
+  native->written = true;
+  return true;
 }
 
 namespace {
@@ -326,20 +374,22 @@ std::size_t PixelImage::GetRow(std::int32_t y, std::span<std::uint32_t> argb) {
 
 void PixelImage::SetRow(std::int32_t y, std::span<const std::uint32_t> argb) {
   const std::size_t n = RowPixels(*this, y, argb.size());
-  if (n > 0) WriteRow(native->bitmap, y, argb.first(n));
+  if (n == 0) return;
+  native->written = true;
+  WriteRow(native->bitmap, y, argb.first(n));
 }
 
 bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& encoder) {
   if (native == nullptr) return Record(*this, kNoImage);
-  // An image that was never read or written is built for this save only and
-  // released after it, so that a pair saved in turn holds one bitmap at a time.
-  Gdiplus::GpBitmap* bitmap = native->bitmap;
-  const bool transient = bitmap == nullptr;
-  if (transient && !Record(*this, BuildFromRows(*native, bitmap))) return false;
+  // An image that is not built is built for this save only and released
+  // after it, so that a pair saved in turn holds one bitmap at a time.
+  const bool transient = native->bitmap == nullptr;
+  Gdiplus::GpBitmap* bitmap = transient ? Build(*this) : native->bitmap;
+  if (bitmap == nullptr) return false;
   const std::unique_ptr<Gdiplus::GpBitmap, void (*)(Gdiplus::GpBitmap*)> release(
       transient ? bitmap : nullptr, [](Gdiplus::GpBitmap* b) { gdip::GdipDisposeImage(b); });
   // Rows that failed stay blank: such an image must not be saved as if whole.
-  if (native->rowsFailed) return Record(*this, Gdiplus::Win32Error);
+  if (native->sourceFailed) return Record(*this, Gdiplus::Win32Error);
   const CLSID clsid = ToClsid(encoder);
   GpStatus status = Gdiplus::Ok;
   const bool saved = StageNamedFile(files, path, [&](const std::string& temporary) {
@@ -355,7 +405,19 @@ bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& 
 }
 
 bool PixelImage::SourceFailed() {
-  return native != nullptr && native->rowsFailed;
+  return native != nullptr && native->sourceFailed;
+}
+
+void PixelImage::Unload() {
+  // A blank or written image has no other copy of its pixels.
+  if (native == nullptr || native->bitmap == nullptr || native->written) return;
+  if (!native->rows && native->path.empty()) return;
+  gdip::GdipDisposeImage(native->bitmap);
+  native->bitmap = nullptr;
+}
+
+bool ImagesHeldWhole() {
+  return true;
 }
 
 void ReleasePixelImage(PixelImage* image) {

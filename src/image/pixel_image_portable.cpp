@@ -445,6 +445,14 @@ bool PixelImage::SourceFailed() {
   return native != nullptr && native->rowsFailed;
 }
 
+// Images made from rows, and plain BMP files, hold no pixels to free; the
+// rest are the only copy of theirs.
+void PixelImage::Unload() {}
+
+bool ImagesHeldWhole() {
+  return false;
+}
+
 void ReleasePixelImage(PixelImage* image) {
   if (image == nullptr) return;
   delete image->native;
