@@ -13,7 +13,7 @@
 # (its process in screen_pid) and exports DISPLAY; DIR keeps its files.
 # Without -noreset the server resets whenever its last client leaves, and a
 # client connecting during the reset (a preview started just after xdotool
-# left) is dropped.
+# left) may be dropped.
 open_screen() { # DIR
   Xvfb -displayfd 3 -screen 0 800x600x24 -br -noreset -nolisten tcp 3>"$1/display" 2>"$1/xvfb.log" &
   screen_pid=$!
