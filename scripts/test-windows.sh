@@ -1,64 +1,102 @@
 #!/bin/sh
 # Builds the Windows executables with MinGW-w64 (64-bit: build-mingw64/, 32-bit:
-# build-mingw32/) and runs the 64-bit tests under Wine on a virtual display.
-# Everything runs inside one xvfb-run: Wine's desktop process, started once for
-# the whole run, must see the display that the preview window tests use.
+# build-mingw32/) and runs the whole test suite of each under Wine on a virtual
+# display: the 64-bit one under wine64, then the 32-bit one under the 32-bit
+# loader, where the kernel runs 32-bit code (otherwise one line says why not).
+# Everything runs inside one xvfb-run: Wine's desktop process, started once per
+# suite, must see the display that the preview window tests use.
 set -eu
 if [ -z "${TESSAREL_UNDER_XVFB:-}" ]; then
   TESSAREL_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@"
 fi
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-$(nproc)}
-wine=/usr/lib/wine/wine64
 
 started=$(date +%s)
 stamp() { echo "== $1 ($(($(date +%s) - started)) s)"; }
 
-# A fresh prefix per run: nothing from an earlier run or another user leaks in.
-WINEPREFIX=$(mktemp -d)
+# One prefix per suite and run: nothing from an earlier run, another user or
+# the other loader leaks in (a prefix is made for one word size).
 WINEDEBUG=-all
-export WINEPREFIX WINEDEBUG
-boot_pid=
+export WINEDEBUG
+prefixes=""
+boot_pids=""
 cleanup() {
-  [ -n "$boot_pid" ] && wait "$boot_pid" 2>/dev/null
-  wineserver -k 2>/dev/null || true
-  rm -rf "$WINEPREFIX"
+  for pid in $boot_pids; do wait "$pid" 2>/dev/null || true; done
+  for prefix in $prefixes; do
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+    rm -rf "$prefix"
+  done
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Creating the prefix takes about 10 s: done while the compilers run. Nothing
+# Creating a prefix takes about 10 s: done while the compilers run. Nothing
 # may wait for a click on Xvfb: no Mono or Gecko installer, and a crashing
 # program gets a backtrace on stderr instead of a crash dialog.
-(
-  wineserver -p
-  WINEDLLOVERRIDES="mscoree=;mshtml=" "$wine" wineboot -i
-  "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
-) </dev/null >/dev/null 2>&1 &
-boot_pid=$!
+boot_prefix() {  # LOADER: the new prefix is left in $booted
+  prefix=$(mktemp -d)
+  (
+    export WINEPREFIX="$prefix"
+    wineserver -p
+    WINEDLLOVERRIDES="mscoree=;mshtml=" "$1" wineboot -i
+    "$1" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+  ) </dev/null >/dev/null 2>&1 &
+  boot_pids="$boot_pids $!"
+  prefixes="$prefixes $prefix"
+  booted=$prefix
+}
 
-stamp "64-bit build"
-cmake --preset mingw64 >/dev/null
-cmake --build --preset mingw64 -j "$jobs"
-x86_64-w64-mingw32-g++-posix -O2 -Wall -Wextra -Werror -static \
-  -o build-mingw64/keepalive.exe tests/preview/keepalive_win32.cpp
+# The suites share everything but the loader, the compiler and the build folder.
+run_suite() {  # BITS LOADER TRIPLET PREFIX
+  build=build-mingw$1
+  stamp "$1-bit build"
+  cmake --preset "mingw$1" >/dev/null
+  cmake --build --preset "mingw$1" -j "$jobs"
+  "$3-g++-posix" -O2 -Wall -Wextra -Werror -static \
+    -o "$build/keepalive.exe" tests/preview/keepalive_win32.cpp
 
-stamp "32-bit build"
-cmake --preset mingw32 >/dev/null
-cmake --build --preset mingw32 -j "$jobs"
-echo "Windows executable: build-mingw64/Tessarel.exe (32-bit: build-mingw32/Tessarel.exe)"
+  stamp "$1-bit Wine start-up"
+  for pid in $boot_pids; do wait "$pid" 2>/dev/null || true; done
+  boot_pids=""
+  export WINEPREFIX="$4"
+  # Wine's background processes start with the first program of the prefix and
+  # inherit its output; started here, detached, they hold no test's pipe open.
+  "$2" "$build/keepalive.exe" </dev/null >/dev/null 2>&1 &
+  # A new Wine process waits while the prefix is still settling; this one does
+  # it instead of the first tests, which would otherwise take about 10 s.
+  "$2" cmd /c exit </dev/null >/dev/null 2>&1
 
-stamp "Wine start-up"
-wait "$boot_pid" || true
-boot_pid=
-# Wine's background processes start with the first program of the prefix and
-# inherit its output; started here, detached, they hold no test's pipe open.
-"$wine" build-mingw64/keepalive.exe </dev/null >/dev/null 2>&1 &
-# A new Wine process waits while the prefix is still settling; this one does
-# it instead of the first tests, which would otherwise take about 10 s.
-"$wine" cmd /c exit </dev/null >/dev/null 2>&1
+  stamp "$1-bit tests under Wine"
+  ctest --preset "mingw$1" --timeout 60
+  wineserver -k 2>/dev/null || true
+  unset WINEPREFIX
+}
 
-stamp "tests under Wine"
-ctest --preset mingw64 --timeout 60
+wine64=/usr/lib/wine/wine64
+wine32=/usr/lib/wine/wine
+run32=yes
+if ! why=$(scripts/probe-i386.sh 2>&1); then
+  run32="no: $why"
+elif [ ! -x "$wine32" ]; then
+  run32="no: 32-bit Wine ($wine32) is not installed"
+fi
 
+boot_prefix "$wine64"
+prefix64=$booted
+if [ "$run32" = yes ]; then
+  boot_prefix "$wine32"
+  prefix32=$booted
+fi
+run_suite 64 "$wine64" x86_64-w64-mingw32 "$prefix64"
+if [ "$run32" = yes ]; then
+  run_suite 32 "$wine32" i686-w64-mingw32 "$prefix32"
+else
+  # Still built, so that it compiles warning-free everywhere.
+  stamp "32-bit build"
+  cmake --preset mingw32 >/dev/null
+  cmake --build --preset mingw32 -j "$jobs"
+  echo "32-bit Windows suite did not run, $run32"
+fi
+echo "Windows executables: build-mingw64/Tessarel.exe, build-mingw32/Tessarel.exe"
 stamp "done"

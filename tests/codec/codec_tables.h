@@ -16,10 +16,18 @@
 
 namespace tessarel::testing {
 
+// A line opening with "size32 " or "size64 " holds only where size_t has that
+// many bits, and is read without that word: sizes near 2^32 bytes fit the
+// memory arithmetic of one build and not the other's.
 inline std::vector<std::string> TableLines(const std::string& table) {
   std::ifstream in(TestDataDir() + "/" + table);
   std::vector<std::string> lines;
+  const std::string own = "size" + std::to_string(8 * sizeof(std::size_t)) + " ";
   for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("size32 ") || line.starts_with("size64 ")) {
+      if (!line.starts_with(own)) continue;
+      line.erase(0, own.size());
+    }
     if (!line.empty() && line[0] != '#') lines.push_back(line);
   }
   EXPECT_FALSE(lines.empty()) << table;

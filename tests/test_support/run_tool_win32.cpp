@@ -48,8 +48,13 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
   startup.hStdInput = startup.hStdError = nul;
   startup.hStdOutput = writeEnd;
   PROCESS_INFORMATION process{};
-  const bool started = CreateProcessA(exe, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                      workDir.c_str(), &startup, &process) != 0;
+  // A start that fails under a busy Wine is tried once more: it says nothing
+  // of the tool, whose own failures show in its output and exit status.
+  bool started = false;
+  for (int attempt = 0; attempt < 2 && !started; ++attempt) {
+    started = CreateProcessA(exe, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                             workDir.c_str(), &startup, &process) != 0;
+  }
   CloseHandle(writeEnd);
   if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
   char buffer[4096];
