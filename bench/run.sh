@@ -1,10 +1,25 @@
 #!/bin/sh
 # Builds an optimised Tessarel and runs the benchmark: bench/run.sh [runs] [windows]
+# bench/run.sh limits32 finds the 32-bit Windows executable's largest pictures instead.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build
 command -v /usr/bin/time >/dev/null || { sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo;
   $sudo apt-get install -y -qq time python3 >/dev/null; }
+if [ "${1:-}" = limits32 ]; then  # bench/run.sh limits32: the 32-bit executable's largest pictures
+  scripts/probe-i386.sh || exit 1
+  [ -x /usr/lib/wine/wine ] || { echo "32-bit Wine is not installed (scripts/install-deps.sh test)"; exit 1; }
+  cmake -S . -B build-bench-win32 --toolchain cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+    -DTESSAREL_TESTS=OFF >/dev/null
+  cmake --build build-bench-win32 -j "$(nproc)" --target Tessarel >/dev/null
+  WINEPREFIX=$(mktemp -d) WINEDEBUG=-all
+  export WINEPREFIX WINEDEBUG
+  trap 'wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
+  wineserver -p && WINEDLLOVERRIDES="mscoree=;mshtml=" /usr/lib/wine/wine wineboot -i >/dev/null 2>&1
+  echo "Machine: $(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GiB, 32-bit $(/usr/lib/wine/wine --version)"
+  python3 bench/limits.py build-bench-win32/Tessarel.exe --launcher /usr/lib/wine/wine
+  exit
+fi
 if [ "${2:-}" = windows ]; then  # bench/run.sh [runs] windows: the 64-bit executable under Wine
   cmake -S . -B build-bench-win64 --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
     -DTESSAREL_TESTS=OFF >/dev/null
