@@ -47,26 +47,45 @@ using WindowPtr = std::unique_ptr<SDL_Window, SdlRelease>;
 using RendererPtr = std::unique_ptr<SDL_Renderer, SdlRelease>;
 using TexturePtr = std::unique_ptr<SDL_Texture, SdlRelease>;
 
-// Filled in place through a lock rather than from a staging buffer, so a large
-// picture is not held a third time. The texture format has no alpha channel,
-// which makes SDL copy it without blending; its unused byte is kept zero.
-TexturePtr MakeTexture(SDL_Renderer* renderer, PixelImage& image, int width, int height) {
+// The part of a width x height image placed at (x, y) that falls inside the
+// client area: the window never shows more, so no more is read or held,
+// whatever the picture's size.
+SDL_Rect VisiblePart(int x, int y, int width, int height, int clientWidth, int clientHeight) {
+  const auto clip = [](int at, int size, int client, int& from, int& to) {
+    from = at < 0 ? -at : 0;
+    to = client - at < size ? client - at : size;
+  };
+  int left = 0, right = 0, top = 0, bottom = 0;
+  clip(x, width, clientWidth, left, right);
+  clip(y, height, clientHeight, top, bottom);
+  if (right <= left || bottom <= top) return SDL_Rect{0, 0, 0, 0};
+  return SDL_Rect{left, top, right - left, bottom - top};
+}
+
+// Filled in place through a lock rather than from a staging buffer. The
+// texture format has no alpha channel, which makes SDL copy it without
+// blending; its unused byte is kept zero. An empty part needs no texture.
+TexturePtr MakeTexture(SDL_Renderer* renderer, PixelImage& image, const SDL_Rect& part,
+                       bool& made) {
+  made = part.w == 0;
+  if (made) return nullptr;
   TexturePtr texture(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,
-                                       SDL_TEXTUREACCESS_STREAMING, width, height));
+                                       SDL_TEXTUREACCESS_STREAMING, part.w, part.h));
   if (!texture) return nullptr;
   void* pixels = nullptr;
   int pitch = 0;
   if (SDL_LockTexture(texture.get(), nullptr, &pixels, &pitch) != 0) return nullptr;
-  for (int y = 0; y < height; ++y) {
+  for (int y = 0; y < part.h; ++y) {
     auto* row = static_cast<std::uint8_t*>(pixels) + static_cast<std::ptrdiff_t>(y) * pitch;
-    for (int x = 0; x < width; ++x) {
+    for (int x = 0; x < part.w; ++x) {
       std::uint32_t argb = 0;
-      image.GetPixel(x, y, argb);
+      image.GetPixel(part.x + x, part.y + y, argb);
       const std::uint32_t rgb = argb & 0x00FFFFFFu;
       std::memcpy(row + static_cast<std::ptrdiff_t>(x) * 4, &rgb, sizeof rgb);
     }
   }
   SDL_UnlockTexture(texture.get());
+  made = true;
   return texture;
 }
 
@@ -74,6 +93,8 @@ struct Scene {
   SDL_Renderer* renderer;
   SDL_Texture* picture;
   SDL_Texture* mask;
+  SDL_Rect picturePart;  // of the picture, in its own pixels
+  SDL_Rect maskPart;
   int width;
   int height;
 };
@@ -86,10 +107,13 @@ void Paint(const Scene& scene) {
       ComputePreviewLayout(clientWidth, clientHeight, scene.width, scene.height);
   SDL_SetRenderDrawColor(scene.renderer, kButtonFace, kButtonFace, kButtonFace, SDL_ALPHA_OPAQUE);
   SDL_RenderClear(scene.renderer);
-  const SDL_Rect pictureRect{layout.pictureX, layout.pictureY, scene.width, scene.height};
-  const SDL_Rect maskRect{layout.maskX, layout.maskY, scene.width, scene.height};
-  SDL_RenderCopy(scene.renderer, scene.picture, nullptr, &pictureRect);
-  SDL_RenderCopy(scene.renderer, scene.mask, nullptr, &maskRect);
+  const SDL_Rect& p = scene.picturePart;
+  const SDL_Rect& m = scene.maskPart;
+  const SDL_Rect pictureRect{layout.pictureX + p.x, layout.pictureY + p.y, p.w, p.h};
+  const SDL_Rect maskRect{layout.maskX + m.x, layout.maskY + m.y, m.w, m.h};
+  if (scene.picture != nullptr)
+    SDL_RenderCopy(scene.renderer, scene.picture, nullptr, &pictureRect);
+  if (scene.mask != nullptr) SDL_RenderCopy(scene.renderer, scene.mask, nullptr, &maskRect);
   SDL_RenderPresent(scene.renderer);
 }
 
@@ -131,13 +155,25 @@ void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   if (!renderer) renderer.reset(SDL_CreateRenderer(window.get(), -1, 0));
   if (!renderer) return;
 
+  // The window is not resizable: the client area it has now is the one the
+  // layout places the images in for as long as it is open.
+  int clientWidth = 0;
+  int clientHeight = 0;
+  if (SDL_GetRendererOutputSize(renderer.get(), &clientWidth, &clientHeight) != 0) return;
   const int w = static_cast<int>(picture.Width());
   const int h = static_cast<int>(picture.Height());
-  const TexturePtr pictureTexture = MakeTexture(renderer.get(), picture, w, h);
-  const TexturePtr maskTexture = MakeTexture(renderer.get(), mask, w, h);
-  if (!pictureTexture || !maskTexture) return;
+  const PreviewLayout layout = ComputePreviewLayout(clientWidth, clientHeight, w, h);
+  const SDL_Rect picturePart =
+      VisiblePart(layout.pictureX, layout.pictureY, w, h, clientWidth, clientHeight);
+  const SDL_Rect maskPart =
+      VisiblePart(layout.maskX, layout.maskY, w, h, clientWidth, clientHeight);
+  bool pictureMade = false, maskMade = false;
+  const TexturePtr pictureTexture = MakeTexture(renderer.get(), picture, picturePart, pictureMade);
+  const TexturePtr maskTexture = MakeTexture(renderer.get(), mask, maskPart, maskMade);
+  if (!pictureMade || !maskMade) return;
 
-  const Scene scene{renderer.get(), pictureTexture.get(), maskTexture.get(), w, h};
+  const Scene scene{
+      renderer.get(), pictureTexture.get(), maskTexture.get(), picturePart, maskPart, w, h};
   Paint(scene);
   SDL_ShowWindow(window.get());
 
