@@ -93,40 +93,6 @@ def scenario(label, tool, work, args, in_files, out_dir, runs, pixels=None):
           f"{rss / 1024:.1f} MiB | {per_pixel} |", flush=True)
 
 
-def preview(tool, work, side):
-    """Seconds until the preview window of a side x side RAW file shows, and the
-    preview's peak RSS (KiB), on a private Xvfb screen; None without Xvfb."""
-    if not shutil.which("Xvfb") or not shutil.which("xdotool"):
-        return None
-    n = side * side
-    path = os.path.join(work, f"preview({side}x{side}).raw")
-    with open(path, "wb") as f:  # zeros, sparse: what is read is what the window shows
-        f.truncate(2 * n + (n + 7) // 8 + (2 * n + (n + 7) // 8) % 2)
-    read_end, write_end = os.pipe()
-    screen = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24",
-                               "-noreset", "-nolisten", "tcp"], pass_fds=[write_end],
-                              stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    env = dict(os.environ, DISPLAY=":" + os.read(read_end, 16).decode().strip())
-    os.close(read_end)
-    start = time.perf_counter()
-    shown = None
-    proc = subprocess.Popen(["/usr/bin/time", "-v", tool, path], env=env,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-    while shown is None and time.perf_counter() - start < 20:
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Tessarel - Preview$"],
-                               env=env, capture_output=True)
-        if found.returncode == 0:
-            shown = time.perf_counter() - start
-    subprocess.run(["pkill", "-TERM", "-P", str(proc.pid)])  # the preview, not time
-    rss = next(int(l.split()[-1]) for l in proc.communicate()[1].splitlines()
-               if "Maximum resident" in l)
-    screen.terminate()
-    screen.wait()
-    os.remove(path)
-    return shown, rss
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("tool")
@@ -174,10 +140,6 @@ def main():
             f.write(raw_bytes(rng, 9000, 9000))
         scenario("9000×9000 RAW → BMP pair", tool, work, ["-c:BMP", "huge/*.raw", "huge-bmp"],
                  ["huge/*.raw"], "huge-bmp", opts.runs, pixels=9000 * 9000)
-    shown = None if opts.launcher else preview(tool[-1], work, 16384)
-    if shown:
-        print(f"\n16384×16384 preview: window shown after {shown[0] * 1000:.0f} ms "
-              f"(process start included), peak RSS {shown[1] / 1024:.1f} MiB")
     if opts.work is None:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -36,3 +36,6 @@ cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTESSAREL_TESTS=OFF >/dev/
 cmake --build build-bench -j "$(nproc)" --target Tessarel >/dev/null
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(df -T . | awk 'NR==2 {print $2}') file system"
 python3 bench/run.py build-bench/Tessarel --runs "${1:-5}"
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+  bench/preview.sh build-bench/Tessarel
+fi

@@ -17,8 +17,10 @@ stamp() { echo "== $1 ($(($(date +%s) - started)) s)"; }
 
 # One prefix per suite and run: nothing from an earlier run, another user or
 # the other loader leaks in (a prefix is made for one word size).
+# Wine's servers keep their sockets and locks in TMPDIR: a folder of this run.
 WINEDEBUG=-all
-export WINEDEBUG
+TMPDIR=$(mktemp -d)
+export WINEDEBUG TMPDIR
 prefixes=""
 boot_pids=""
 cleanup() {
@@ -27,6 +29,7 @@ cleanup() {
     WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
     rm -rf "$prefix"
   done
+  rm -rf "$TMPDIR"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
