@@ -12,7 +12,8 @@ It converts RAW files to BMP pairs (the picture and a black-and-white mask),
 converts BMP pictures with their masks and GIF pictures (whose transparent
 colour becomes the mask) to RAW, and shows a RAW picture beside its mask in
 a small preview window. A wildcard pattern converts many files in one run,
-each reported on a result line; no partial file is ever left behind.")
+each reported on a result line; no partial file ever stands under a final
+name.")
 # The address the project's commits carry: it has no other.
 set(TESSAREL_MAINTAINER
     "The Tessarel authors <maintainers@users.noreply.c-seed-6e05527c.example>")
