@@ -36,7 +36,8 @@ fuzz:
 	scripts/install-deps.sh test
 	scripts/fuzz.sh $(FUZZ_SECONDS)
 
-# dist/: a .deb for Linux, a .zip of the 64-bit and 32-bit Windows executables.
+# dist/: a .deb for Linux, a .zip of the 64-bit and 32-bit Windows executables,
+# checked with lintian and under Wine (scripts/check-packages.sh).
 package:
 	scripts/install-deps.sh test
 	scripts/make-packages.sh

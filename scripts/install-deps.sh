@@ -4,13 +4,15 @@
 #   scripts/install-deps.sh test     + GoogleTest, clang (fuzz targets), Xvfb and
 #                                    screenshot tools, ImageMagick, MinGW-w64 and Wine
 #                                    (32-bit Wine too where 32-bit code runs),
-#                                    dpkg-dev and file (the .deb package)
+#                                    dpkg-dev and file (the .deb package), lintian,
+#                                    man-db, unzip and icoutils (checking the packages)
 set -eu
 cd "$(dirname "$0")/.."
 packages="g++ cmake make pkg-config libgif-dev libsdl2-dev"
 if [ "${1:-build}" = test ]; then
   packages="$packages libgtest-dev googletest clang libclang-rt-14-dev python3 xvfb xauth x11-apps x11-utils
-    xdotool imagemagick g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix dpkg-dev file"
+    xdotool imagemagick g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix dpkg-dev file
+    lintian man-db unzip icoutils"
   # Wine with its recommended packages: its X11 driver loads the X libraries
   # they bring. wine32 needs the i386 architecture, added only where the kernel
   # runs 32-bit code: elsewhere its 300 packages would be installed for nothing.
