@@ -6,29 +6,27 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh build
 command -v /usr/bin/time >/dev/null || { sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo;
   $sudo apt-get install -y -qq time python3 >/dev/null; }
-if [ "${1:-}" = limits32 ]; then  # bench/run.sh limits32: the 32-bit executable's largest pictures
-  scripts/probe-i386.sh || exit 1
-  [ -x /usr/lib/wine/wine ] || { echo "32-bit Wine is not installed (scripts/install-deps.sh test)"; exit 1; }
-  cmake -S . -B build-bench-win32 --toolchain cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+# windows_build BITS TOOLCHAIN LOADER: an optimised build-bench-winBITS/Tessarel.exe, and a
+# fresh Wine prefix for LOADER, removed on exit.
+windows_build() {
+  cmake -S . -B "build-bench-win$1" --toolchain "cmake/mingw-w64-$2.cmake" -DCMAKE_BUILD_TYPE=Release \
     -DTESSAREL_TESTS=OFF >/dev/null
-  cmake --build build-bench-win32 -j "$(nproc)" --target Tessarel >/dev/null
+  cmake --build "build-bench-win$1" -j "$(nproc)" --target Tessarel >/dev/null
   WINEPREFIX=$(mktemp -d) WINEDEBUG=-all
   export WINEPREFIX WINEDEBUG
   trap 'wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
-  wineserver -p && WINEDLLOVERRIDES="mscoree=;mshtml=" /usr/lib/wine/wine wineboot -i >/dev/null 2>&1
-  echo "Machine: $(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GiB, 32-bit $(/usr/lib/wine/wine --version)"
+  wineserver -p && WINEDLLOVERRIDES="mscoree=;mshtml=" "$3" wineboot -i >/dev/null 2>&1
+  echo "Machine: $(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GiB, $1-bit $("$3" --version)"
+}
+if [ "${1:-}" = limits32 ]; then  # bench/run.sh limits32: the 32-bit executable's largest pictures
+  scripts/probe-i386.sh || exit 1
+  [ -x /usr/lib/wine/wine ] || { echo "32-bit Wine is not installed (scripts/install-deps.sh test)"; exit 1; }
+  windows_build 32 i686 /usr/lib/wine/wine
   python3 bench/limits.py build-bench-win32/Tessarel.exe --launcher /usr/lib/wine/wine
   exit
 fi
 if [ "${2:-}" = windows ]; then  # bench/run.sh [runs] windows: the 64-bit executable under Wine
-  cmake -S . -B build-bench-win64 --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DTESSAREL_TESTS=OFF >/dev/null
-  cmake --build build-bench-win64 -j "$(nproc)" --target Tessarel >/dev/null
-  WINEPREFIX=$(mktemp -d) WINEDEBUG=-all
-  export WINEPREFIX WINEDEBUG
-  trap 'wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
-  wineserver -p && WINEDLLOVERRIDES="mscoree=;mshtml=" /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
-  echo "Machine: $(nproc) cores, Wine $(/usr/lib/wine/wine64 --version)"
+  windows_build 64 x86_64 /usr/lib/wine/wine64
   python3 bench/run.py build-bench-win64/Tessarel.exe --runs "${1:-5}" --launcher /usr/lib/wine/wine64
   exit
 fi
