@@ -78,28 +78,28 @@ run_suite() {  # BITS LOADER TRIPLET PREFIX
 
 wine64=/usr/lib/wine/wine64
 wine32=/usr/lib/wine/wine
-run32=yes
-if ! why=$(scripts/probe-i386.sh 2>&1); then
-  run32="no: $why"
+why_not32=""  # empty: the 32-bit suite runs
+if ! why_not32=$(scripts/probe-i386.sh 2>&1); then
+  [ -n "$why_not32" ] || why_not32="the 32-bit probe failed"
 elif [ ! -x "$wine32" ]; then
-  run32="no: 32-bit Wine ($wine32) is not installed"
+  why_not32="32-bit Wine ($wine32) is not installed"
 fi
 
 boot_prefix "$wine64"
 prefix64=$booted
-if [ "$run32" = yes ]; then
+if [ -z "$why_not32" ]; then
   boot_prefix "$wine32"
   prefix32=$booted
 fi
 run_suite 64 "$wine64" x86_64-w64-mingw32 "$prefix64"
-if [ "$run32" = yes ]; then
+if [ -z "$why_not32" ]; then
   run_suite 32 "$wine32" i686-w64-mingw32 "$prefix32"
 else
   # Still built, so that it compiles warning-free everywhere.
   stamp "32-bit build"
   cmake --preset mingw32 >/dev/null
   cmake --build --preset mingw32 -j "$jobs"
-  echo "32-bit Windows suite did not run, $run32"
+  echo "32-bit Windows suite did not run: $why_not32"
 fi
 echo "Windows executables: build-mingw64/Tessarel.exe, build-mingw32/Tessarel.exe"
 stamp "done"
