@@ -8,7 +8,8 @@ the I/O floor stays native.
 
 Generates its inputs with a fixed seed, then times, for each scenario, the
 median wall time of N runs (process start included) and the peak resident
-memory (/usr/bin/time -v), and the same for the I/O floor: reading the same
+memory (/usr/bin/time -v), the same with the tool held to one core (taskset -c 0),
+and the same for the I/O floor: reading the same
 input bytes (cat) and creating and writing files of the same number and sizes
 as the outputs (cp -r of a directory shaped like the output).
 """
@@ -86,11 +87,15 @@ def scenario(label, tool, work, args, in_files, out_dir, runs, pixels=None):
     subprocess.run(tool + args, cwd=work, stdout=subprocess.DEVNULL, check=True)
     shaped = shape_of(os.path.join(work, out_dir))
     floor_cmd = ["sh", "-c", f"cat {' '.join(in_files)} > /dev/null && cp -r '{shaped}' floor"]
-    (wall, rss), (floor, _) = median_runs([(tool + args, clean), (floor_cmd, clean_floor)],
-                                          work, runs)
+    # The same build held to one core, in turns with the others: what more
+    # cores give, measured in the same minutes.
+    (wall, rss), (one_core, _), (floor, _) = median_runs(
+        [(tool + args, clean), (["taskset", "-c", "0"] + tool + args, clean),
+         (floor_cmd, clean_floor)], work, runs)
     per_pixel = f"{rss * 1024 / pixels:.1f}" if pixels else "-"
-    print(f"| {label} | {wall * 1000:.1f} ms | {floor * 1000:.1f} ms | {wall / floor:.2f} | "
-          f"{rss / 1024:.1f} MiB | {per_pixel} |", flush=True)
+    print(f"| {label} | {wall * 1000:.1f} ms | {one_core * 1000:.1f} ms | {floor * 1000:.1f} ms | "
+          f"{wall / floor:.2f} | {wall / one_core:.2f} | {rss / 1024:.1f} MiB | {per_pixel} |",
+          flush=True)
 
 
 def main():
@@ -119,8 +124,9 @@ def main():
 
     print(f"Work directory: {work}; {opts.runs} runs each, median wall time.\n")
     tool = launch + [tool]
-    print("| Conversion | Tessarel | I/O floor | Ratio | Peak RSS | Bytes/pixel |")
-    print("|---|---|---|---|---|---|")
+    print("| Conversion | Tessarel | One core | I/O floor | Ratio to floor | Ratio to one core "
+          "| Peak RSS | Bytes/pixel |")
+    print("|---|---|---|---|---|---|---|---|")
     scenario("2000 × 23×23 RAW → BMP pairs", tool, work, ["-c:BMP", "small/*.raw", "small-bmp"],
              ["small/*.raw"], "small-bmp", opts.runs)
     shutil.rmtree(os.path.join(work, "small-bmp"), ignore_errors=True)
