@@ -48,27 +48,20 @@ using RendererPtr = std::unique_ptr<SDL_Renderer, SdlRelease>;
 using TexturePtr = std::unique_ptr<SDL_Texture, SdlRelease>;
 
 // The part of a width x height image placed at (x, y) that falls inside the
-// client area: the window never shows more, so no more is read or held,
-// whatever the picture's size.
+// client area, in the image's own pixels: the window never shows more, so no
+// more is read or held, whatever the picture's size.
 SDL_Rect VisiblePart(int x, int y, int width, int height, int clientWidth, int clientHeight) {
-  const auto clip = [](int at, int size, int client, int& from, int& to) {
-    from = at < 0 ? -at : 0;
-    to = client - at < size ? client - at : size;
-  };
-  int left = 0, right = 0, top = 0, bottom = 0;
-  clip(x, width, clientWidth, left, right);
-  clip(y, height, clientHeight, top, bottom);
-  if (right <= left || bottom <= top) return SDL_Rect{0, 0, 0, 0};
+  const int left = x < 0 ? -x : 0;
+  const int top = y < 0 ? -y : 0;
+  const int right = clientWidth - x < width ? clientWidth - x : width;
+  const int bottom = clientHeight - y < height ? clientHeight - y : height;
   return SDL_Rect{left, top, right - left, bottom - top};
 }
 
 // Filled in place through a lock rather than from a staging buffer. The
 // texture format has no alpha channel, which makes SDL copy it without
-// blending; its unused byte is kept zero. An empty part needs no texture.
-TexturePtr MakeTexture(SDL_Renderer* renderer, PixelImage& image, const SDL_Rect& part,
-                       bool& made) {
-  made = part.w == 0;
-  if (made) return nullptr;
+// blending; its unused byte is kept zero.
+TexturePtr MakeTexture(SDL_Renderer* renderer, PixelImage& image, const SDL_Rect& part) {
   TexturePtr texture(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,
                                        SDL_TEXTUREACCESS_STREAMING, part.w, part.h));
   if (!texture) return nullptr;
@@ -85,35 +78,23 @@ TexturePtr MakeTexture(SDL_Renderer* renderer, PixelImage& image, const SDL_Rect
     }
   }
   SDL_UnlockTexture(texture.get());
-  made = true;
   return texture;
 }
 
+// Each texture with where it goes in the client area.
 struct Scene {
   SDL_Renderer* renderer;
   SDL_Texture* picture;
   SDL_Texture* mask;
-  SDL_Rect picturePart;  // of the picture, in its own pixels
-  SDL_Rect maskPart;
-  int width;
-  int height;
+  SDL_Rect pictureRect;
+  SDL_Rect maskRect;
 };
 
 void Paint(const Scene& scene) {
-  int clientWidth = 0;
-  int clientHeight = 0;
-  if (SDL_GetRendererOutputSize(scene.renderer, &clientWidth, &clientHeight) != 0) return;
-  const PreviewLayout layout =
-      ComputePreviewLayout(clientWidth, clientHeight, scene.width, scene.height);
   SDL_SetRenderDrawColor(scene.renderer, kButtonFace, kButtonFace, kButtonFace, SDL_ALPHA_OPAQUE);
   SDL_RenderClear(scene.renderer);
-  const SDL_Rect& p = scene.picturePart;
-  const SDL_Rect& m = scene.maskPart;
-  const SDL_Rect pictureRect{layout.pictureX + p.x, layout.pictureY + p.y, p.w, p.h};
-  const SDL_Rect maskRect{layout.maskX + m.x, layout.maskY + m.y, m.w, m.h};
-  if (scene.picture != nullptr)
-    SDL_RenderCopy(scene.renderer, scene.picture, nullptr, &pictureRect);
-  if (scene.mask != nullptr) SDL_RenderCopy(scene.renderer, scene.mask, nullptr, &maskRect);
+  SDL_RenderCopy(scene.renderer, scene.picture, nullptr, &scene.pictureRect);
+  SDL_RenderCopy(scene.renderer, scene.mask, nullptr, &scene.maskRect);
   SDL_RenderPresent(scene.renderer);
 }
 
@@ -156,7 +137,8 @@ void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   if (!renderer) return;
 
   // The window is not resizable: the client area it has now is the one the
-  // layout places the images in for as long as it is open.
+  // layout places the images in for as long as it is open. A part that
+  // cannot be shown at all makes no texture, and the preview ends silently.
   int clientWidth = 0;
   int clientHeight = 0;
   if (SDL_GetRendererOutputSize(renderer.get(), &clientWidth, &clientHeight) != 0) return;
@@ -167,13 +149,16 @@ void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
       VisiblePart(layout.pictureX, layout.pictureY, w, h, clientWidth, clientHeight);
   const SDL_Rect maskPart =
       VisiblePart(layout.maskX, layout.maskY, w, h, clientWidth, clientHeight);
-  bool pictureMade = false, maskMade = false;
-  const TexturePtr pictureTexture = MakeTexture(renderer.get(), picture, picturePart, pictureMade);
-  const TexturePtr maskTexture = MakeTexture(renderer.get(), mask, maskPart, maskMade);
-  if (!pictureMade || !maskMade) return;
+  const TexturePtr pictureTexture = MakeTexture(renderer.get(), picture, picturePart);
+  const TexturePtr maskTexture = MakeTexture(renderer.get(), mask, maskPart);
+  if (!pictureTexture || !maskTexture) return;
 
-  const Scene scene{
-      renderer.get(), pictureTexture.get(), maskTexture.get(), picturePart, maskPart, w, h};
+  const Scene scene{renderer.get(),
+                    pictureTexture.get(),
+                    maskTexture.get(),
+                    {layout.pictureX + picturePart.x, layout.pictureY + picturePart.y,
+                     picturePart.w, picturePart.h},
+                    {layout.maskX + maskPart.x, layout.maskY + maskPart.y, maskPart.w, maskPart.h}};
   Paint(scene);
   SDL_ShowWindow(window.get());
 
