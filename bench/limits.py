@@ -130,7 +130,7 @@ def main():
     print("|---|---|---|---|---|")
     for label, direction, high in (("RAW → BMP pair", raw_to_bmp, opts.high),
                                    ("BMP pair → RAW", bmp_to_raw, opts.high),
-                                   ("GIF → RAW", gif_to_raw, 8192 + opts.step)):
+                                   ("GIF → RAW", gif_to_raw, opts.high)):
         low, top = opts.low // opts.step, high // opts.step
         ok, low_rss = converts(direction, tool, work, low * opts.step)
         if not ok:

@@ -12,9 +12,11 @@ windows_build() {
   cmake -S . -B "build-bench-win$1" --toolchain "cmake/mingw-w64-$2.cmake" -DCMAKE_BUILD_TYPE=Release \
     -DTESSAREL_TESTS=OFF >/dev/null
   cmake --build "build-bench-win$1" -j "$(nproc)" --target Tessarel >/dev/null
-  WINEPREFIX=$(mktemp -d) WINEDEBUG=-all
-  export WINEPREFIX WINEDEBUG
-  trap 'wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
+  # Wine's servers keep their sockets in TMPDIR: a folder of this run too.
+  TMPDIR=$(mktemp -d) WINEDEBUG=-all
+  WINEPREFIX=$TMPDIR/prefix
+  export TMPDIR WINEPREFIX WINEDEBUG
+  trap 'wineserver -k 2>/dev/null; rm -rf "$TMPDIR"' EXIT
   wineserver -p && WINEDLLOVERRIDES="mscoree=;mshtml=" "$3" wineboot -i >/dev/null 2>&1
   echo "Machine: $(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GiB, $1-bit $("$3" --version)"
 }
