@@ -1,7 +1,15 @@
 #include "app/batch_run.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
+#include <mutex>
+#include <shared_mutex>
 #include <string_view>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "convert/bmp_pair.h"
 #include "convert/picture_source.h"
@@ -12,6 +20,9 @@
 namespace tessarel {
 namespace {
 
+// Beyond this many files in flight the disk, not the processor, sets the pace.
+constexpr unsigned kMaxWorkers = 8;
+
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -20,60 +31,172 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-void PrintResult(const std::string& path, const char* result) {
-  std::fputs(path.c_str(), stdout);
-  std::fputs(result, stdout);
+enum class Direction { ToBmp, ToRaw, Neither };
+
+Direction DirectionOf(const std::string& format) {
+  if (EqualsIgnoringCase(format, "bmp")) return Direction::ToBmp;
+  if (EqualsIgnoringCase(format, "raw")) return Direction::ToRaw;
+  return Direction::Neither;
 }
+
+// One listed file: its output written where no final name shows it, then
+// put in place, or not, at its turn.
+struct Conversion {
+  std::string inPath, outPath;  // as printed: the directories as typed
+  std::string inFile, outFile;  // as used: the typed directories made native
+  bool loaded = false;
+  bool staged = false;
+  StagedFiles files;
+};
+
+// Loads the input and writes its output aside.
+void Prepare(Direction direction, const std::string& sizeMask, Conversion& item) {
+  item.loaded = item.staged = false;
+  try {
+    PixelImagePtr picture, mask;
+    if (direction == Direction::ToBmp) {
+      item.loaded = LoadRawFile(item.inFile, sizeMask, picture, mask);
+      item.staged = item.loaded && StageBmpPair(item.files, item.outFile, picture.get(), mask.get());
+    } else {
+      item.loaded = LoadSourceImage(item.inFile, picture, mask);
+      item.staged = item.loaded &&
+                    StageRawFile(item.files, item.outFile, picture.get(), mask.get(), sizeMask);
+    }
+  } catch (const std::exception&) {
+    // Memory ran out: the output fails like any that cannot be written.
+    item.staged = false;
+  }
+}
+
+// The result line, after the output is put in place unless that would
+// replace the input or a file the run has written.
+std::string Finish(Direction direction, Conversion& item, ProtectedFiles& protect) {
+  if (direction == Direction::Neither) return "Wrong Parameters\n";
+  if (!item.loaded) return item.inPath + " -ERROR LOAD\n";
+  protect.SetInput(item.inFile);
+  if (item.staged && item.files.Commit(&protect)) return item.inPath + " -OK\n";
+  return item.outPath + " -FAILD\n";
+}
+
+// The files of one run, converted by several threads while the run shows
+// exactly what converting them one after another would: each file's turn
+// comes in listing order, and at its turn alone a file's output is put in
+// place and its line printed.
+class Batch {
+ public:
+  Batch(const RunRequest& request, std::vector<std::string> names)
+      : request_(request),
+        direction_(DirectionOf(request.format)),
+        names_(std::move(names)),
+        protect_(DirectoryOrDot(request.inputDir), DirectoryOrDot(request.outputDir)) {}
+
+  void Run() {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t workers = std::min<std::size_t>({cores, kMaxWorkers, names_.size()});
+    parallel_ = workers > 1;
+    std::vector<std::jthread> helpers;
+    for (std::size_t n = 1; n < workers; ++n) {
+      try {
+        helpers.emplace_back([this] { Work(); });
+      } catch (const std::system_error&) {
+        break;
+      }
+    }
+    Work();
+  }
+
+ private:
+  static std::string DirectoryOrDot(const std::string& typed) {
+    return typed.empty() ? "." : NativePath(typed);
+  }
+
+  // Under -c:BMP a name ending in ".bmp", under -c:RAW one ending in ".raw",
+  // may be what an earlier file of the run writes: it is read at its turn,
+  // once every earlier output stands.
+  bool MayBeAnEarlierOutput(const std::string& name) const {
+    const std::string_view written = direction_ == Direction::ToBmp ? ".bmp" : ".raw";
+    return name.size() >= written.size() &&
+           EqualsIgnoringCase(std::string_view(name).substr(name.size() - written.size()),
+                              written);
+  }
+
+  void Work() {
+    for (;;) {
+      std::size_t index;
+      {
+        std::lock_guard lock(mutex_);
+        if (next_ == names_.size()) return;
+        index = next_++;
+      }
+      try {
+        const std::string line = Convert(index);
+        std::fputs(line.c_str(), stdout);
+      } catch (const std::exception&) {
+        // Memory ran out even for the result line: the file shows nothing.
+        WaitForTurn(index);
+      }
+      EndTurn();
+    }
+  }
+
+  // The file's line, at its turn, with its output in place if it converted.
+  std::string Convert(std::size_t index) {
+    const std::string& name = names_[index];
+    Conversion item;
+    if (name.find("_mask.") == std::string::npos && direction_ != Direction::Neither) {
+      item.inPath = request_.inputDir + name;
+      item.outPath = request_.outputDir + name;
+      item.inFile = NativePath(request_.inputDir) + name;
+      item.outFile = NativePath(request_.outputDir) + name;
+      if (MayBeAnEarlierOutput(name)) WaitForTurn(index);
+      {
+        std::shared_lock shared(preparing_);
+        Prepare(direction_, request_.sizeMask, item);
+      }
+      WaitForTurn(index);
+      // Where the imaging layer holds images whole, files converted side by
+      // side share the memory one file alone could have had: a failure is
+      // tried again with no other file in flight.
+      if (parallel_ && !item.staged && ImagesHeldWhole()) {
+        std::unique_lock alone(preparing_);
+        Prepare(direction_, request_.sizeMask, item);
+      }
+    }
+    WaitForTurn(index);
+    if (name.find("_mask.") != std::string::npos) return {};
+    return Finish(direction_, item, protect_);
+  }
+
+  void WaitForTurn(std::size_t index) {
+    std::unique_lock lock(mutex_);
+    turnChanged_.wait(lock, [&] { return turn_ == index; });
+  }
+
+  void EndTurn() {
+    {
+      std::lock_guard lock(mutex_);
+      ++turn_;
+    }
+    turnChanged_.notify_all();
+  }
+
+  const RunRequest& request_;
+  const Direction direction_;
+  const std::vector<std::string> names_;
+  ProtectedFiles protect_;  // used at a file's turn only
+  bool parallel_ = false;
+  std::mutex mutex_;
+  std::condition_variable turnChanged_;
+  std::size_t next_ = 0;  // the next file a thread takes
+  std::size_t turn_ = 0;  // the file whose output may be put in place
+  std::shared_mutex preparing_;
+};
 
 }  // namespace
 
-void ConvertOneFile(const std::string& format, const std::string& sizeMask,
-                    const std::string& inputDir, const std::string& fileName,
-                    const std::string& outputDir, ProtectedFiles& protect) {
-  if (fileName.find("_mask.") != std::string::npos) return;
-  // As printed: the directories as typed. As used: the typed directories made
-  // native, then the listed name as it is.
-  const std::string inPath = inputDir + fileName;
-  const std::string outPath = outputDir + fileName;
-  const std::string inFile = NativePath(inputDir) + fileName;
-  const std::string outFile = NativePath(outputDir) + fileName;
-  PixelImagePtr picture, mask;
-  bool saved;
-  if (EqualsIgnoringCase(format, "bmp")) {
-    if (!LoadRawFile(inFile, sizeMask, picture, mask)) {
-      PrintResult(inPath, " -ERROR LOAD\n");
-      return;
-    }
-    protect.SetInput(inFile);
-    saved = SaveBmpPair(outFile, picture.get(), mask.get(), &protect);
-  } else if (EqualsIgnoringCase(format, "raw")) {
-    if (!LoadSourceImage(inFile, picture, mask)) {
-      PrintResult(inPath, " -ERROR LOAD\n");
-      return;
-    }
-    protect.SetInput(inFile);
-    saved = SaveRawFile(outFile, picture.get(), mask.get(), sizeMask, &protect);
-  } else {
-    std::fputs("Wrong Parameters\n", stdout);
-    return;
-  }
-  if (saved) {
-    PrintResult(inPath, " -OK\n");
-  } else {
-    PrintResult(outPath, " -FAILD\n");
-  }
-}
-
 void RunBatch(const RunRequest& request) {
   CreateOutputDirectory(request.outputDir);
-  const auto dirOf = [](const std::string& typed) {
-    return typed.empty() ? "." : NativePath(typed);
-  };
-  ProtectedFiles protect(dirOf(request.inputDir), dirOf(request.outputDir));
-  for (const std::string& name : FindMatchingNames(request.pattern)) {
-    ConvertOneFile(request.format, request.sizeMask, request.inputDir, name, request.outputDir,
-                   protect);
-  }
+  Batch(request, FindMatchingNames(request.pattern)).Run();
 }
 
 }  // namespace tessarel

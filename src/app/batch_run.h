@@ -1,20 +1,13 @@
-// Convert every file a pattern matches, one result line each.
+// Convert every file a pattern matches, one result line each, in listing order.
 #pragma once
 
-#include <string>
-
 #include "app/command_line.h"
-#include "platform/file_io.h"
 
 namespace tessarel {
 
+// Never replaces an input or a file the run has written. The files are
+// converted side by side on the machine's cores; what the run prints and
+// leaves is what converting them one after another would.
 void RunBatch(const RunRequest& request);
-
-// fileName is a name the directory listing gave: one path component, used
-// whole. Never replaces the input or a file in protect, which gains the
-// files written.
-void ConvertOneFile(const std::string& format, const std::string& sizeMask,
-                    const std::string& inputDir, const std::string& fileName,
-                    const std::string& outputDir, ProtectedFiles& protect);
 
 }  // namespace tessarel

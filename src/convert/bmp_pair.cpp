@@ -1,7 +1,9 @@
 #include "convert/bmp_pair.h"
 
+#include <cstdint>
 #include <vector>
 
+#include "convert/side_task.h"
 #include "platform/file_io.h"
 #include "platform/path_names.h"
 
@@ -20,17 +22,32 @@ bool FindEncoderClsid(std::string_view mimeType, Guid& clsid) {
   return found;
 }
 
-bool SaveBmpPair(const std::string& outPath, PixelImage* picture, PixelImage* mask,
-                 ProtectedFiles* protect) {
+bool StageBmpPair(StagedFiles& files, const std::string& outPath, PixelImage* picture,
+                  PixelImage* mask) {
   const std::string base = BaseOfPath(outPath);
   Guid encoder;
   if (!FindEncoderClsid("image/bmp", encoder)) return false;
   // A picture beside a mask that is not its own would be read back as one
-  // pair: both are written before either is put in place.
-  StagedFiles files;
-  return (picture == nullptr || picture->Stage(files, base + ".bmp", encoder)) &&
-         (mask == nullptr || mask->Stage(files, base + "_mask.bmp", encoder)) &&
-         files.Commit(protect);
+  // pair: both are written before either is put in place. A big pair is
+  // written side by side, each file by a thread of its own, unless that would
+  // hold both images whole at once; one image passed as both is written in
+  // turn.
+  StagedFiles pair, maskFile;
+  bool maskStaged = true;
+  SideTask maskTask(picture != nullptr && mask != nullptr && picture != mask &&
+                        !ImagesHeldWhole() &&
+                        std::uint64_t{picture->Width()} * picture->Height() >= kThreadFromPixels,
+                    [&] {
+                      maskStaged =
+                          mask == nullptr || mask->Stage(maskFile, base + "_mask.bmp", encoder);
+                    });
+  const bool pictureStaged = picture == nullptr || picture->Stage(pair, base + ".bmp", encoder);
+  if (!pictureStaged && !maskTask.Started()) return false;
+  maskTask.RunHereUnlessStarted();
+  if (!pictureStaged || !maskStaged) return false;
+  pair.Append(maskFile);
+  files.Append(pair);
+  return true;
 }
 
 }  // namespace tessarel

@@ -13,9 +13,15 @@ namespace tessarel {
 bool FindEncoderClsid(std::string_view mimeType, Guid& clsid);
 
 // Writes base.bmp and base_mask.bmp (base: outPath without its extension) as
-// one unit: both stand, or neither changes. An absent image is skipped. Fails
-// when a present image cannot be saved or a file protect protects is in the way.
-bool SaveBmpPair(const std::string& outPath, PixelImage* picture, PixelImage* mask,
-                 ProtectedFiles* protect = nullptr);
+// files that Commit puts in place as one unit: both stand, or neither changes.
+// An absent image is skipped. Fails, keeping nothing, when a present image
+// cannot be saved.
+bool StageBmpPair(StagedFiles& files, const std::string& outPath, PixelImage* picture,
+                  PixelImage* mask);
+
+inline bool SaveBmpPair(const std::string& outPath, PixelImage* picture, PixelImage* mask) {
+  StagedFiles files;
+  return StageBmpPair(files, outPath, picture, mask) && files.Commit();
+}
 
 }  // namespace tessarel

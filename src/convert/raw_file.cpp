@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <memory>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "codec/raw_codec.h"
+#include "convert/side_task.h"
 #include "convert/size_pattern.h"
 #include "platform/banded_file.h"
 #include "platform/file_io.h"
@@ -19,9 +18,6 @@ namespace {
 constexpr std::uint32_t kOpaqueBlack = 0xFF000000u;
 // RAW files are written in pieces of this size.
 constexpr std::size_t kPieceBytes = 256 * 1024;
-// Starting a thread costs about what making the mask plane of this many
-// pixels does.
-constexpr std::size_t kThreadFromPixels = 64 * 1024;
 
 RawPixel ToRawPixel(std::uint32_t argb) {
   return ((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16);
@@ -98,8 +94,8 @@ std::string RawOutputPath(const std::string& outPath, std::int32_t width, std::i
   return base + "(" + std::to_string(width) + "x" + std::to_string(height) + ").raw";
 }
 
-bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* mask,
-                 const std::string& sizeMask, ProtectedFiles* protect) {
+bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* picture,
+                  PixelImage* mask, const std::string& sizeMask) {
   if (picture == nullptr || mask == nullptr) return false;
   const std::uint32_t width = picture->Width();
   const std::uint32_t height = picture->Height();
@@ -115,7 +111,8 @@ bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* ma
   std::vector<std::uint8_t> piece, plane;
   try {
     for (auto* row : {&pictureRow, &maskRow}) row->resize(width);
-    piece.resize(std::max<std::size_t>(kPieceBytes, 2 * std::size_t(width)));
+    // No bigger than the plane: a small picture fills no more than it needs.
+    piece.resize(std::max(std::min(kPieceBytes, sizes.colourBytes), 2 * std::size_t(width)));
     plane.assign(sizes.fileBytes - sizes.colourBytes, 0);
   } catch (const std::bad_alloc&) {
     return false;
@@ -132,20 +129,14 @@ bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* ma
       maskMade = PackRawMask(maskRow, std::size_t(y) * width, plane);
     }
   };
-  StagedFiles files;
-  const bool written = files.Add(name, [&](const WriteChunk& write) {
+  return files.Add(name, [&](const WriteChunk& write) {
     // The transparency plane of a big picture is made on a second thread
     // while this one makes and writes the colour plane, unless reading the
     // two side by side would hold both whole. Each image is read by one
     // thread only; one image passed as both is read here, in turn, as when no
     // thread can start.
-    std::jthread maskThread;
-    if (picture != mask && sizes.pixels >= kThreadFromPixels && !ImagesHeldWhole()) {
-      try {
-        maskThread = std::jthread(makeMaskPlane);
-      } catch (const std::system_error&) {
-      }
-    }
+    SideTask maskTask(picture != mask && sizes.pixels >= kThreadFromPixels && !ImagesHeldWhole(),
+                      makeMaskPlane);
     std::uint32_t last = kOpaqueBlack;
     std::size_t filled = 0;
     for (std::int32_t y = 0; y < h; ++y) {
@@ -159,17 +150,12 @@ bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* ma
       if (!PackRawColour(pictureRow, std::span(piece).subspan(filled))) return false;
       filled += 2 * std::size_t(width);
     }
-    if (maskThread.joinable()) {
-      maskThread.join();
-    } else {
-      if (picture != mask) picture->Unload();
-      makeMaskPlane();
-    }
+    if (!maskTask.Started() && picture != mask) picture->Unload();
+    maskTask.RunHereUnlessStarted();
     // A source that failed under the reads gave fallback pixels, not its own.
     return maskMade && !picture->SourceFailed() && !mask->SourceFailed() &&
            write(std::span(piece).first(filled)) && write(plane);
   });
-  return written && files.Commit(protect);
 }
 
 }  // namespace tessarel

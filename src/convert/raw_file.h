@@ -20,11 +20,17 @@ bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImag
 std::string RawOutputPath(const std::string& outPath, std::int32_t width, std::int32_t height,
                           const std::string& sizeMask);
 
-// Writes picture and mask as one RAW file named by RawOutputPath. Fails with
-// nothing written when an image is missing, when the file behind an image
-// fails while it is read, when the target is a file protect protects, or
-// when the file cannot be written.
-bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* mask,
-                 const std::string& sizeMask, ProtectedFiles* protect = nullptr);
+// Writes picture and mask as one RAW file, named by RawOutputPath, that
+// Commit puts in place. Fails, keeping nothing, when an image is missing,
+// when the file behind an image fails while it is read, or when the file
+// cannot be written.
+bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* picture,
+                  PixelImage* mask, const std::string& sizeMask);
+
+inline bool SaveRawFile(const std::string& outPath, PixelImage* picture, PixelImage* mask,
+                        const std::string& sizeMask) {
+  StagedFiles files;
+  return StageRawFile(files, outPath, picture, mask, sizeMask) && files.Commit();
+}
 
 }  // namespace tessarel

@@ -346,7 +346,9 @@ bool SaveRows(NativeImage& image, StagedFiles& files, const std::string& path) {
   if (!PlanBmpFile(image.width, image.height, bitsPerPixel, layout)) return false;
   std::vector<std::uint8_t> piece;
   try {
-    piece.resize(std::max(kBandBytes, layout.pixelOffset + layout.stride));
+    // No bigger than the file: a small picture fills no more than it needs.
+    piece.resize(
+        std::max(std::min(kBandBytes, layout.fileBytes), layout.pixelOffset + layout.stride));
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -37,18 +37,25 @@ void StagedFiles::Discard() {
   entries_.clear();
 }
 
+void StagedFiles::Append(StagedFiles& other) {
+  entries_.insert(entries_.end(), other.entries_.begin(), other.entries_.end());
+  other.entries_.clear();
+}
+
 bool StagedFiles::Commit(ProtectedFiles* protect) {
   bool ok = true;
-  for (Entry& entry : entries_) {
-    ok = ok && (protect == nullptr || !protect->Protects(entry.target)) && NameTemporary(entry);
+  for (const Entry& entry : entries_) {
+    ok = ok && (protect == nullptr || !protect->Protects(entry.target));
   }
-  // Each file but the last keeps the file it replaces until the last stands,
-  // so that a later failure can bring it back.
+  // A name that nothing has yet is taken in one step. An older file is
+  // replaced by a rename, and each but the last is kept until the last
+  // stands, so that a later failure can bring it back.
   std::size_t placed = 0;
   while (ok && placed < entries_.size()) {
     Entry& entry = entries_[placed];
-    ok = (placed + 1 == entries_.size() || KeepOlder(entry)) &&
-         Replace(entry.temporary, entry.target);
+    ok = PlaceAbsent(entry) ||
+         (NameTemporary(entry) && (placed + 1 == entries_.size() || KeepOlder(entry)) &&
+          Replace(entry.temporary, entry.target));
     if (ok) {
       entry.temporary.clear();
       ++placed;

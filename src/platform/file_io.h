@@ -82,6 +82,8 @@ class StagedFiles {
   // Writes the file that Commit puts at path; false, keeping nothing of it,
   // when it cannot be written or produce abandons it.
   bool Add(const std::string& path, const FileProducer& produce);
+  // Takes over every file other holds, after its own, as if added here.
+  void Append(StagedFiles& other);
   // Puts every added file in place, in the order added. Fails with nothing
   // changed when one would replace a file that protect protects; records
   // each placed file in protect.
@@ -98,6 +100,7 @@ class StagedFiles {
   friend bool StageNamedFile(StagedFiles& files, const std::string& path,
                              const std::function<bool(const std::string& temporary)>& write);
   // The platform's steps. Each leaves entry as it found it when it fails.
+  static bool PlaceAbsent(Entry& entry);    // an unnamed file takes a target name nothing has
   static bool NameTemporary(Entry& entry);  // an unnamed file gets a name beside its target
   static bool KeepOlder(Entry& entry);      // an existing target gets a second name as backup
   static bool Replace(const std::string& from, const std::string& to);

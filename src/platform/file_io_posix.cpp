@@ -117,6 +117,17 @@ bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
   return true;
 }
 
+bool StagedFiles::PlaceAbsent(Entry& entry) {
+  if (entry.handle < 0) return false;
+  const std::string self = "/proc/self/fd/" + std::to_string(entry.handle);
+  // Fails, with EEXIST, where any entry has the name: even a dangling link.
+  if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, entry.target.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    return false;
+  }
+  Close(entry);
+  return true;
+}
+
 bool StagedFiles::NameTemporary(Entry& entry) {
   if (entry.handle < 0) return true;
   const std::string self = "/proc/self/fd/" + std::to_string(entry.handle);

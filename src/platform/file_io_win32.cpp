@@ -139,6 +139,10 @@ bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
 }
 
 // Windows has no unnamed files: every temporary is named when it is made.
+bool StagedFiles::PlaceAbsent(Entry&) {
+  return false;
+}
+
 bool StagedFiles::NameTemporary(Entry&) {
   return true;
 }
