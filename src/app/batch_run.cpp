@@ -24,11 +24,7 @@ namespace {
 constexpr unsigned kMaxWorkers = 8;
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
+  return std::ranges::equal(a, b, {}, FoldAscii, FoldAscii);
 }
 
 enum class Direction { ToBmp, ToRaw, Neither };
@@ -39,42 +35,50 @@ Direction DirectionOf(const std::string& format) {
   return Direction::Neither;
 }
 
+// A mask goes with its picture, never on its own: its name prints nothing.
+bool IsMaskName(const std::string& name) {
+  return name.find("_mask.") != std::string::npos;
+}
+
+enum class Prepared { NotLoaded, NotStaged, Staged };
+
 // One listed file: its output written where no final name shows it, then
 // put in place, or not, at its turn.
 struct Conversion {
   std::string inPath, outPath;  // as printed: the directories as typed
   std::string inFile, outFile;  // as used: the typed directories made native
-  bool loaded = false;
-  bool staged = false;
+  Prepared prepared = Prepared::NotLoaded;
   StagedFiles files;
 };
 
 // Loads the input and writes its output aside.
-void Prepare(Direction direction, const std::string& sizeMask, Conversion& item) {
-  item.loaded = item.staged = false;
+Prepared Prepare(Direction direction, const std::string& sizeMask, Conversion& item) {
   try {
     PixelImagePtr picture, mask;
     if (direction == Direction::ToBmp) {
-      item.loaded = LoadRawFile(item.inFile, sizeMask, picture, mask);
-      item.staged = item.loaded && StageBmpPair(item.files, item.outFile, picture.get(), mask.get());
-    } else {
-      item.loaded = LoadSourceImage(item.inFile, picture, mask);
-      item.staged = item.loaded &&
-                    StageRawFile(item.files, item.outFile, picture.get(), mask.get(), sizeMask);
+      if (!LoadRawFile(item.inFile, sizeMask, picture, mask)) return Prepared::NotLoaded;
+      return StageBmpPair(item.files, item.outFile, picture.get(), mask.get())
+                 ? Prepared::Staged
+                 : Prepared::NotStaged;
     }
+    if (!LoadSourceImage(item.inFile, picture, mask)) return Prepared::NotLoaded;
+    return StageRawFile(item.files, item.outFile, picture.get(), mask.get(), sizeMask)
+               ? Prepared::Staged
+               : Prepared::NotStaged;
   } catch (const std::exception&) {
     // Memory ran out: the output fails like any that cannot be written.
-    item.staged = false;
+    return Prepared::NotStaged;
   }
 }
 
 // The result line, after the output is put in place unless that would
 // replace the input or a file the run has written.
-std::string Finish(Direction direction, Conversion& item, ProtectedFiles& protect) {
-  if (direction == Direction::Neither) return "Wrong Parameters\n";
-  if (!item.loaded) return item.inPath + " -ERROR LOAD\n";
+std::string Finish(Conversion& item, ProtectedFiles& protect) {
+  if (item.prepared == Prepared::NotLoaded) return item.inPath + " -ERROR LOAD\n";
   protect.SetInput(item.inFile);
-  if (item.staged && item.files.Commit(&protect)) return item.inPath + " -OK\n";
+  if (item.prepared == Prepared::Staged && item.files.Commit(&protect)) {
+    return item.inPath + " -OK\n";
+  }
   return item.outPath + " -FAILD\n";
 }
 
@@ -113,10 +117,9 @@ class Batch {
   // Under -c:BMP a name ending in ".bmp", under -c:RAW one ending in ".raw",
   // may be what an earlier file of the run writes: it is read at its turn,
   // once every earlier output stands.
-  bool MayBeAnEarlierOutput(const std::string& name) const {
+  bool MayBeAnEarlierOutput(std::string_view name) const {
     const std::string_view written = direction_ == Direction::ToBmp ? ".bmp" : ".raw";
-    return name.size() >= written.size() &&
-           EqualsIgnoringCase(std::string_view(name).substr(name.size() - written.size()),
+    return EqualsIgnoringCase(name.substr(name.size() - std::min(name.size(), written.size())),
                               written);
   }
 
@@ -142,29 +145,29 @@ class Batch {
   // The file's line, at its turn, with its output in place if it converted.
   std::string Convert(std::size_t index) {
     const std::string& name = names_[index];
-    Conversion item;
-    if (name.find("_mask.") == std::string::npos && direction_ != Direction::Neither) {
-      item.inPath = request_.inputDir + name;
-      item.outPath = request_.outputDir + name;
-      item.inFile = NativePath(request_.inputDir) + name;
-      item.outFile = NativePath(request_.outputDir) + name;
-      if (MayBeAnEarlierOutput(name)) WaitForTurn(index);
-      {
-        std::shared_lock shared(preparing_);
-        Prepare(direction_, request_.sizeMask, item);
-      }
+    if (IsMaskName(name)) {
       WaitForTurn(index);
-      // Where the imaging layer holds images whole, files converted side by
-      // side share the memory one file alone could have had: a failure is
-      // tried again with no other file in flight.
-      if (parallel_ && !item.staged && ImagesHeldWhole()) {
-        std::unique_lock alone(preparing_);
-        Prepare(direction_, request_.sizeMask, item);
-      }
+      return {};
+    }
+    Conversion item;
+    item.inPath = request_.inputDir + name;
+    item.outPath = request_.outputDir + name;
+    item.inFile = NativePath(request_.inputDir) + name;
+    item.outFile = NativePath(request_.outputDir) + name;
+    if (MayBeAnEarlierOutput(name)) WaitForTurn(index);
+    {
+      std::shared_lock shared(preparing_);
+      item.prepared = Prepare(direction_, request_.sizeMask, item);
+    }
+    // Where the imaging layer holds images whole, files converted side by
+    // side share the memory one file alone could have had: a failure is
+    // tried again with no other file in flight.
+    if (parallel_ && item.prepared != Prepared::Staged && ImagesHeldWhole()) {
+      std::unique_lock alone(preparing_);
+      item.prepared = Prepare(direction_, request_.sizeMask, item);
     }
     WaitForTurn(index);
-    if (name.find("_mask.") != std::string::npos) return {};
-    return Finish(direction_, item, protect_);
+    return Finish(item, protect_);
   }
 
   void WaitForTurn(std::size_t index) {
@@ -196,7 +199,14 @@ class Batch {
 
 void RunBatch(const RunRequest& request) {
   CreateOutputDirectory(request.outputDir);
-  Batch(request, FindMatchingNames(request.pattern)).Run();
+  std::vector<std::string> names = FindMatchingNames(request.pattern);
+  if (DirectionOf(request.format) == Direction::Neither) {
+    for (const std::string& name : names) {
+      if (!IsMaskName(name)) std::fputs("Wrong Parameters\n", stdout);
+    }
+    return;
+  }
+  Batch(request, std::move(names)).Run();
 }
 
 }  // namespace tessarel

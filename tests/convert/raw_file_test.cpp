@@ -5,7 +5,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <set>
 #include <sstream>
+#include <thread>
+#include <utility>
 
 #include "codec/codec_tables.h"
 #include "convert/bmp_pair.h"
@@ -52,6 +56,41 @@ TEST(RawFile, BigPicturesConvertExactlyBothWays) {
                           LoadImageFromFile(dir / "big_mask.bmp").get(), "(@wx@h)"));
   EXPECT_EQ(testing::ReadBytes(dir / "one(1001x2200).raw"),
             testing::ReadBytes(dir / "two(1001x2200).raw"));
+}
+
+// An opaque black image whose rows note the threads that produced them.
+std::pair<PixelImagePtr, std::shared_ptr<std::set<std::thread::id>>> NotingThreads(int w, int h) {
+  auto threads = std::make_shared<std::set<std::thread::id>>();
+  return {CreateImageFromRows(w, h, PixelFormat24bppRGB,
+                              [threads](std::uint32_t, std::span<std::uint32_t> argb) {
+                                threads->insert(std::this_thread::get_id());
+                                std::ranges::fill(argb, 0xFF000000u);
+                                return true;
+                              }),
+          threads};
+}
+
+// Where the imaging layer does not hold images whole, a pair of at least
+// 65536 pixels is converted on two threads, the mask beside the picture,
+// either way; a smaller pair, one image passed as both and a lone image stay
+// on the calling thread.
+TEST(RawFile, BigPairsAreConvertedOnTwoThreads) {
+  testing::TempDir dir;
+  const std::set<std::thread::id> here{std::this_thread::get_id()};
+  for (const auto& [w, h, twoThreads] : {std::tuple{256, 256, !ImagesHeldWhole()},
+                                         std::tuple{65535, 1, false}}) {
+    auto [picture, pictureThreads] = NotingThreads(w, h);
+    auto [mask, maskThreads] = NotingThreads(w, h);
+    ASSERT_TRUE(SaveBmpPair(dir / "pair.raw", picture.get(), mask.get()));
+    ASSERT_TRUE(SaveRawFile(dir / "pair.bmp", picture.get(), mask.get(), "(@wx@h)"));
+    EXPECT_EQ(*pictureThreads, here) << w;
+    EXPECT_EQ(maskThreads->contains(*here.begin()), !twoThreads) << w;
+  }
+  auto [one, oneThreads] = NotingThreads(256, 256);
+  ASSERT_TRUE(SaveBmpPair(dir / "one.raw", one.get(), one.get()));
+  ASSERT_TRUE(SaveRawFile(dir / "one.bmp", one.get(), one.get(), "(@wx@h)"));
+  ASSERT_TRUE(SaveBmpPair(dir / "alone.raw", nullptr, one.get()));
+  EXPECT_EQ(*oneThreads, here);
 }
 
 // A row a line, its fields split at '|'.
