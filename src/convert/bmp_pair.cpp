@@ -42,7 +42,6 @@ bool StageBmpPair(StagedFiles& files, const std::string& outPath, PixelImage* pi
                           mask == nullptr || mask->Stage(maskFile, base + "_mask.bmp", encoder);
                     });
   const bool pictureStaged = picture == nullptr || picture->Stage(pair, base + ".bmp", encoder);
-  if (!pictureStaged && !maskTask.Started()) return false;
   maskTask.RunHereUnlessStarted();
   if (!pictureStaged || !maskStaged) return false;
   pair.Append(maskFile);
