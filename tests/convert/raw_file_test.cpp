@@ -77,8 +77,8 @@ std::pair<PixelImagePtr, std::shared_ptr<std::set<std::thread::id>>> NotingThrea
 TEST(RawFile, BigPairsAreConvertedOnTwoThreads) {
   testing::TempDir dir;
   const std::set<std::thread::id> here{std::this_thread::get_id()};
-  for (const auto& [w, h, twoThreads] : {std::tuple{256, 256, !ImagesHeldWhole()},
-                                         std::tuple{65535, 1, false}}) {
+  for (const auto& [w, h, twoThreads] :
+       {std::tuple{256, 256, !ImagesHeldWhole()}, std::tuple{65535, 1, false}}) {
     auto [picture, pictureThreads] = NotingThreads(w, h);
     auto [mask, maskThreads] = NotingThreads(w, h);
     ASSERT_TRUE(SaveBmpPair(dir / "pair.raw", picture.get(), mask.get()));
