@@ -1,6 +1,5 @@
 #include "convert/bmp_pair.h"
 
-#include <cstdint>
 #include <vector>
 
 #include "convert/side_task.h"
@@ -34,10 +33,9 @@ bool StageBmpPair(StagedFiles& files, const std::string& outPath, PixelImage* pi
   // turn.
   StagedFiles pair, maskFile;
   bool maskStaged = true;
-  SideTask maskTask(
-      picture != nullptr && mask != nullptr && picture != mask && !ImagesHeldWhole() &&
-          std::uint64_t{picture->Width()} * picture->Height() >= kThreadFromPixels,
-      [&] { maskStaged = mask == nullptr || mask->Stage(maskFile, base + "_mask.bmp", encoder); });
+  SideTask maskTask(WorthTwoThreads(picture, mask), [&] {
+    maskStaged = mask == nullptr || mask->Stage(maskFile, base + "_mask.bmp", encoder);
+  });
   const bool pictureStaged = picture == nullptr || picture->Stage(pair, base + ".bmp", encoder);
   maskTask.RunHereUnlessStarted();
   if (!pictureStaged || !maskStaged) return false;

@@ -135,8 +135,7 @@ bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* pi
     // two side by side would hold both whole. Each image is read by one
     // thread only; one image passed as both is read here, in turn, as when no
     // thread can start.
-    SideTask maskTask(picture != mask && sizes.pixels >= kThreadFromPixels && !ImagesHeldWhole(),
-                      makeMaskPlane);
+    SideTask maskTask(WorthTwoThreads(picture, mask), makeMaskPlane);
     std::uint32_t last = kOpaqueBlack;
     std::size_t filled = 0;
     for (std::int32_t y = 0; y < h; ++y) {

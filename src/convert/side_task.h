@@ -2,15 +2,25 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <system_error>
 #include <thread>
 #include <utility>
 
+#include "image/pixel_image.h"
+
 namespace tessarel {
 
 // Starting a thread costs about what converting this many pixels does.
 inline constexpr std::size_t kThreadFromPixels = 64 * 1024;
+
+// Whether two images pay for being read side by side, one per thread: two
+// distinct images, big enough, on a layer that does not then hold both whole.
+inline bool WorthTwoThreads(PixelImage* a, PixelImage* b) {
+  return a != nullptr && b != nullptr && a != b && !ImagesHeldWhole() &&
+         std::uint64_t{a->Width()} * a->Height() >= kThreadFromPixels;
+}
 
 // Runs task on a thread of its own when wanted and a thread can start;
 // otherwise the caller runs it itself through RunHereUnlessStarted.
