@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <shared_mutex>
 #include <string_view>
@@ -19,9 +20,6 @@
 
 namespace tessarel {
 namespace {
-
-// Beyond this many files in flight the disk, not the processor, sets the pace.
-constexpr unsigned kMaxWorkers = 8;
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, {}, FoldAscii, FoldAscii);
@@ -83,16 +81,20 @@ std::string Finish(Conversion& item, ProtectedFiles& protect) {
 }
 
 // The files of one run, converted by several threads while the run shows
-// exactly what converting them one after another would: each file's turn
-// comes in listing order, and at its turn alone a file's output is put in
-// place and its line printed.
+// exactly what converting them one after another would: files are finished
+// in listing order, and only when a file is finished is its output put in
+// place and its line printed. Whichever thread completes the file whose turn
+// it is finishes it and every completed file after it, so no thread waits
+// for another unless too many files are already waiting.
 class Batch {
  public:
   Batch(const RunRequest& request, std::vector<std::string> names)
       : request_(request),
         direction_(DirectionOf(request.format)),
         names_(std::move(names)),
-        protect_(DirectoryOrDot(request.inputDir), DirectoryOrDot(request.outputDir)) {}
+        protect_(DirectoryOrDot(request.inputDir), DirectoryOrDot(request.outputDir)),
+        completed_(names_.size()),
+        done_(names_.size()) {}
 
   void Run() {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -127,47 +129,46 @@ class Batch {
     for (;;) {
       std::size_t index;
       {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        // Each completed file waiting for its turn holds its staged output
+        // open: their number stays bounded however long the listing is.
+        turnChanged_.wait(lock,
+                          [&] { return next_ == names_.size() || next_ < turn_ + kFilesInFlight; });
         if (next_ == names_.size()) return;
         index = next_++;
       }
+      std::unique_ptr<Conversion> item;
       try {
-        const std::string line = Convert(index);
-        std::fputs(line.c_str(), stdout);
+        item = Convert(index);
       } catch (const std::exception&) {
-        // Memory ran out even for the result line: the file shows nothing.
-        WaitForTurn(index);
+        // Memory ran out even for the file's record: the file shows nothing.
       }
-      EndTurn();
+      Complete(index, std::move(item));
     }
   }
 
-  // The file's line, at its turn, with its output in place if it converted.
-  std::string Convert(std::size_t index) {
+  // The file converted, its output staged; null for a file that prints nothing.
+  std::unique_ptr<Conversion> Convert(std::size_t index) {
     const std::string& name = names_[index];
-    if (IsMaskName(name)) {
-      WaitForTurn(index);
-      return {};
-    }
-    Conversion item;
-    item.inPath = request_.inputDir + name;
-    item.outPath = request_.outputDir + name;
-    item.inFile = NativePath(request_.inputDir) + name;
-    item.outFile = NativePath(request_.outputDir) + name;
+    if (IsMaskName(name)) return nullptr;
+    auto item = std::make_unique<Conversion>();
+    item->inPath = request_.inputDir + name;
+    item->outPath = request_.outputDir + name;
+    item->inFile = NativePath(request_.inputDir) + name;
+    item->outFile = NativePath(request_.outputDir) + name;
     if (MayBeAnEarlierOutput(name)) WaitForTurn(index);
     {
       std::shared_lock shared(preparing_);
-      item.prepared = Prepare(direction_, request_.sizeMask, item);
+      item->prepared = Prepare(direction_, request_.sizeMask, *item);
     }
     // Where the imaging layer holds images whole, files converted side by
     // side share the memory one file alone could have had: a failure is
     // tried again with no other file in flight.
-    if (parallel_ && item.prepared != Prepared::Staged && ImagesHeldWhole()) {
+    if (parallel_ && item->prepared != Prepared::Staged && ImagesHeldWhole()) {
       std::unique_lock alone(preparing_);
-      item.prepared = Prepare(direction_, request_.sizeMask, item);
+      item->prepared = Prepare(direction_, request_.sizeMask, *item);
     }
-    WaitForTurn(index);
-    return Finish(item, protect_);
+    return item;
   }
 
   void WaitForTurn(std::size_t index) {
@@ -175,24 +176,50 @@ class Batch {
     turnChanged_.wait(lock, [&] { return turn_ == index; });
   }
 
-  void EndTurn() {
-    {
-      std::lock_guard lock(mutex_);
+  // Records the file as completed, then finishes files in order for as long
+  // as the one whose turn it is has completed, unless another thread is at it.
+  void Complete(std::size_t index, std::unique_ptr<Conversion> item) {
+    std::unique_lock lock(mutex_);
+    done_[index] = std::move(item);
+    completed_[index] = true;
+    if (finishing_) return;  // that thread sees this file when its turn comes
+    finishing_ = true;
+    while (turn_ < names_.size() && completed_[turn_]) {
+      const std::unique_ptr<Conversion> finished = std::move(done_[turn_]);
+      lock.unlock();
+      if (finished) {
+        try {
+          const std::string line = Finish(*finished, protect_);
+          std::fputs(line.c_str(), stdout);
+        } catch (const std::exception&) {
+          // Memory ran out for the result line: the file shows nothing.
+        }
+      }
+      lock.lock();
       ++turn_;
+      turnChanged_.notify_all();
     }
-    turnChanged_.notify_all();
+    finishing_ = false;
   }
+
+  // Beyond this many files in flight the disk, not the processor, sets the pace.
+  static constexpr unsigned kMaxWorkers = 8;
+  // Files completed ahead of their turn, at most: each holds its output open.
+  static constexpr std::size_t kFilesInFlight = 32;
 
   const RunRequest& request_;
   const Direction direction_;
   const std::vector<std::string> names_;
-  ProtectedFiles protect_;  // used at a file's turn only
+  ProtectedFiles protect_;  // used by the finishing thread only
   bool parallel_ = false;
-  std::mutex mutex_;
+  std::shared_mutex preparing_;
+  std::mutex mutex_;  // guards everything below
   std::condition_variable turnChanged_;
   std::size_t next_ = 0;  // the next file a thread takes
-  std::size_t turn_ = 0;  // the file whose output may be put in place
-  std::shared_mutex preparing_;
+  std::size_t turn_ = 0;  // the next file to finish
+  bool finishing_ = false;
+  std::vector<bool> completed_;
+  std::vector<std::unique_ptr<Conversion>> done_;
 };
 
 }  // namespace
