@@ -125,6 +125,8 @@ else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # libgif, SDL2, the C++ runtime, as dpkg finds them
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # libgif and the C++ runtime, as dpkg finds them
+  # The preview opens SDL when it is shown, where dpkg cannot see it.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-2.0-0 (>= 2.0.12)")
 endif()
 include(CPack)

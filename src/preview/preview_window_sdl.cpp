@@ -1,4 +1,5 @@
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,47 @@
 
 namespace tessarel {
 namespace {
+
+// SDL is opened only when a preview is shown: linked into the program, it
+// and the fifty libraries it needs would add about 5 ms to the start of
+// every conversion run.
+// clang-format off
+#define TESSAREL_SDL_FUNCTIONS(F)                                                      \
+  F(CreateRenderer) F(CreateTexture) F(CreateWindow) F(Delay) F(DestroyRenderer)       \
+  F(DestroyTexture) F(DestroyWindow) F(GetCurrentVideoDriver) F(GetDisplayBounds)      \
+  F(GetRendererOutputSize) F(Init) F(LockTexture) F(PollEvent) F(Quit) F(RenderClear)  \
+  F(RenderCopy) F(RenderPresent) F(SetHint) F(SetRenderDrawColor) F(ShowWindow)        \
+  F(UnlockTexture)
+// clang-format on
+
+struct SdlLibrary {
+#define TESSAREL_SDL_POINTER(name) decltype(&SDL_##name) name = nullptr;
+  TESSAREL_SDL_FUNCTIONS(TESSAREL_SDL_POINTER)
+#undef TESSAREL_SDL_POINTER
+};
+
+// Null when the library or one of its functions cannot be had. Kept open to
+// the end of the process, as a linked library would be.
+const SdlLibrary* OpenSdl() {
+  static const SdlLibrary* const opened = []() -> const SdlLibrary* {
+    void* handle = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) return nullptr;
+    static SdlLibrary library;
+    bool found = true;
+#define TESSAREL_SDL_LOOKUP(name)                                                       \
+  library.name = reinterpret_cast<decltype(library.name)>(dlsym(handle, "SDL_" #name)); \
+  found = found && library.name != nullptr;
+    TESSAREL_SDL_FUNCTIONS(TESSAREL_SDL_LOOKUP)
+#undef TESSAREL_SDL_LOOKUP
+    return found ? &library : nullptr;
+  }();
+  return opened;
+}
+
+// Every call goes through here once RunPreviewWindow has opened the library.
+const SdlLibrary& Sdl() {
+  return *OpenSdl();
+}
 
 // COLOR_BTNFACE of the classic Windows scheme: the same grey as the Windows
 // preview, so the RAW's own colours read the same on both systems.
@@ -35,13 +77,13 @@ struct SdlSession {
   SdlSession() = default;
   SdlSession(const SdlSession&) = delete;
   SdlSession& operator=(const SdlSession&) = delete;
-  ~SdlSession() { SDL_Quit(); }
+  ~SdlSession() { Sdl().Quit(); }
 };
 
 struct SdlRelease {
-  void operator()(SDL_Window* window) const noexcept { SDL_DestroyWindow(window); }
-  void operator()(SDL_Renderer* renderer) const noexcept { SDL_DestroyRenderer(renderer); }
-  void operator()(SDL_Texture* texture) const noexcept { SDL_DestroyTexture(texture); }
+  void operator()(SDL_Window* window) const noexcept { Sdl().DestroyWindow(window); }
+  void operator()(SDL_Renderer* renderer) const noexcept { Sdl().DestroyRenderer(renderer); }
+  void operator()(SDL_Texture* texture) const noexcept { Sdl().DestroyTexture(texture); }
 };
 using WindowPtr = std::unique_ptr<SDL_Window, SdlRelease>;
 using RendererPtr = std::unique_ptr<SDL_Renderer, SdlRelease>;
@@ -62,12 +104,12 @@ SDL_Rect VisiblePart(int x, int y, int width, int height, int clientWidth, int c
 // texture format has no alpha channel, which makes SDL copy it without
 // blending; its unused byte is kept zero.
 TexturePtr MakeTexture(SDL_Renderer* renderer, PixelImage& image, const SDL_Rect& part) {
-  TexturePtr texture(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,
-                                       SDL_TEXTUREACCESS_STREAMING, part.w, part.h));
+  TexturePtr texture(Sdl().CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,
+                                         SDL_TEXTUREACCESS_STREAMING, part.w, part.h));
   if (!texture) return nullptr;
   void* pixels = nullptr;
   int pitch = 0;
-  if (SDL_LockTexture(texture.get(), nullptr, &pixels, &pitch) != 0) return nullptr;
+  if (Sdl().LockTexture(texture.get(), nullptr, &pixels, &pitch) != 0) return nullptr;
   for (int y = 0; y < part.h; ++y) {
     auto* row = static_cast<std::uint8_t*>(pixels) + static_cast<std::ptrdiff_t>(y) * pitch;
     for (int x = 0; x < part.w; ++x) {
@@ -77,7 +119,7 @@ TexturePtr MakeTexture(SDL_Renderer* renderer, PixelImage& image, const SDL_Rect
       std::memcpy(row + static_cast<std::ptrdiff_t>(x) * 4, &rgb, sizeof rgb);
     }
   }
-  SDL_UnlockTexture(texture.get());
+  Sdl().UnlockTexture(texture.get());
   return texture;
 }
 
@@ -91,26 +133,27 @@ struct Scene {
 };
 
 void Paint(const Scene& scene) {
-  SDL_SetRenderDrawColor(scene.renderer, kButtonFace, kButtonFace, kButtonFace, SDL_ALPHA_OPAQUE);
-  SDL_RenderClear(scene.renderer);
-  SDL_RenderCopy(scene.renderer, scene.picture, nullptr, &scene.pictureRect);
-  SDL_RenderCopy(scene.renderer, scene.mask, nullptr, &scene.maskRect);
-  SDL_RenderPresent(scene.renderer);
+  Sdl().SetRenderDrawColor(scene.renderer, kButtonFace, kButtonFace, kButtonFace, SDL_ALPHA_OPAQUE);
+  Sdl().RenderClear(scene.renderer);
+  Sdl().RenderCopy(scene.renderer, scene.picture, nullptr, &scene.pictureRect);
+  Sdl().RenderCopy(scene.renderer, scene.mask, nullptr, &scene.maskRect);
+  Sdl().RenderPresent(scene.renderer);
 }
 
 }  // namespace
 
 void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
+  if (OpenSdl() == nullptr) return;
   SdlSession session;
   // A normal-priority hint yields to a user's SDL_VIDEODRIVER; the driver
   // check below still refuses anything that is not a real display.
-  SDL_SetHint(SDL_HINT_VIDEODRIVER, OnScreenDrivers());
+  Sdl().SetHint(SDL_HINT_VIDEODRIVER, OnScreenDrivers());
   // A still picture has no reason to keep the screen saver away or to make a
   // compositor unredirect the desktop, as SDL does for games by default.
-  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
-  if (!IsOnScreenDriver(SDL_GetCurrentVideoDriver())) return;
+  Sdl().SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  Sdl().SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  if (Sdl().Init(SDL_INIT_VIDEO) != 0) return;
+  if (!IsOnScreenDriver(Sdl().GetCurrentVideoDriver())) return;
 
   // SDL sizes and places the client area: the frame belongs to the window
   // manager, which reports it only after mapping (X11) or never (Wayland's
@@ -119,21 +162,21 @@ void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   int left = SDL_WINDOWPOS_CENTERED;
   int top = SDL_WINDOWPOS_CENTERED;
   SDL_Rect desktop;
-  if (SDL_GetDisplayBounds(0, &desktop) == 0) {
+  if (Sdl().GetDisplayBounds(0, &desktop) == 0) {
     left = desktop.x + desktop.w / 2 - kPreviewWindowSize;
     top = desktop.y + desktop.h / 2 - kPreviewWindowSize;
   }
   // Hidden until painted, so that a failure below never flashes an empty window.
-  const WindowPtr window(SDL_CreateWindow(kPreviewTitle, left, top, kPreviewWindowSize,
-                                          kPreviewWindowSize, SDL_WINDOW_HIDDEN));
+  const WindowPtr window(Sdl().CreateWindow(kPreviewTitle, left, top, kPreviewWindowSize,
+                                            kPreviewWindowSize, SDL_WINDOW_HIDDEN));
   if (!window) return;
   // The software renderer copies 1:1 exactly and has no texture size limit;
   // anything else is only a fallback. Where the platform has a framebuffer of
   // its own (X11) it should draw there: by default SDL routes it through a GL
   // texture, loading a whole GL driver and its threads for a 150-pixel window.
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  RendererPtr renderer(SDL_CreateRenderer(window.get(), -1, SDL_RENDERER_SOFTWARE));
-  if (!renderer) renderer.reset(SDL_CreateRenderer(window.get(), -1, 0));
+  Sdl().SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  RendererPtr renderer(Sdl().CreateRenderer(window.get(), -1, SDL_RENDERER_SOFTWARE));
+  if (!renderer) renderer.reset(Sdl().CreateRenderer(window.get(), -1, 0));
   if (!renderer) return;
 
   // The window is not resizable: the client area it has now is the one the
@@ -141,7 +184,7 @@ void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   // cannot be shown at all makes no texture, and the preview ends silently.
   int clientWidth = 0;
   int clientHeight = 0;
-  if (SDL_GetRendererOutputSize(renderer.get(), &clientWidth, &clientHeight) != 0) return;
+  if (Sdl().GetRendererOutputSize(renderer.get(), &clientWidth, &clientHeight) != 0) return;
   const int w = static_cast<int>(picture.Width());
   const int h = static_cast<int>(picture.Height());
   const PreviewLayout layout = ComputePreviewLayout(clientWidth, clientHeight, w, h);
@@ -160,7 +203,7 @@ void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
                      picturePart.w, picturePart.h},
                     {layout.maskX + maskPart.x, layout.maskY + maskPart.y, maskPart.w, maskPart.h}};
   Paint(scene);
-  SDL_ShowWindow(window.get());
+  Sdl().ShowWindow(window.get());
 
   // SDL turns SIGINT and SIGTERM into SDL_QUIT, so a terminal's Ctrl+C or a
   // kill ends the preview through the same door as the close box.
@@ -172,13 +215,13 @@ void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   for (;;) {
     SDL_Event event;
     bool repaint = false;
-    while (SDL_PollEvent(&event) != 0) {
+    while (Sdl().PollEvent(&event) != 0) {
       // The close box ends it too: SDL makes the last window's close a quit.
       if (event.type == SDL_QUIT) return;
       repaint = repaint || event.type == SDL_WINDOWEVENT;
     }
     if (repaint) Paint(scene);
-    SDL_Delay(kPollMilliseconds);
+    Sdl().Delay(kPollMilliseconds);
   }
 }
 
