@@ -97,8 +97,7 @@ class Batch {
         done_(names_.size()) {}
 
   void Run() {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t workers = std::min<std::size_t>({cores, kMaxWorkers, names_.size()});
+    const std::size_t workers = BatchWorkers(std::thread::hardware_concurrency(), names_.size());
     parallel_ = workers > 1;
     std::vector<std::jthread> helpers;
     for (std::size_t n = 1; n < workers; ++n) {
@@ -202,8 +201,6 @@ class Batch {
     finishing_ = false;
   }
 
-  // Beyond this many files in flight the disk, not the processor, sets the pace.
-  static constexpr unsigned kMaxWorkers = 8;
   // Files completed ahead of their turn, at most: each holds its output open.
   static constexpr std::size_t kFilesInFlight = 32;
 
@@ -223,6 +220,12 @@ class Batch {
 };
 
 }  // namespace
+
+std::size_t BatchWorkers(unsigned cores, std::size_t files) {
+  // Beyond this many files in flight the disk, not the processor, sets the pace.
+  constexpr std::size_t kMaxWorkers = 8;
+  return std::min({std::max<std::size_t>(cores, 1), kMaxWorkers, files});
+}
 
 void RunBatch(const RunRequest& request) {
   CreateOutputDirectory(request.outputDir);

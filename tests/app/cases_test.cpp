@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 const fs::path kCases = fs::path(TESSAREL_SOURCE_DIR) / "tests/data/cases";
 const std::string kSep(1, PlatformSeparator());
-const std::regex kVerbs("case|only|file|dir|link|limit|plainfs|run|out|output|expect|listing");
+const std::regex kVerbs(
+    "case|only|file|dir|link|limit|openfiles|plainfs|run|out|output|expect|listing");
 
 struct Line {
   int number = 0;
@@ -69,7 +70,7 @@ std::vector<std::vector<Line>> ReadCases(const fs::path& file) {
 
 void RunCase(const std::vector<Line>& lines) {
   testing::TempDir dir;
-  testing::FileSizeLimit limit;
+  testing::RunLimits limit;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string& verb = lines[i].verb;
     SCOPED_TRACE("line " + std::to_string(lines[i].number));
@@ -82,7 +83,8 @@ void RunCase(const std::vector<Line>& lines) {
     if (verb == "file") testing::WriteBytes(full, Content(tail));
     if (verb == "dir") fs::create_directories(full);
     if (verb == "link") fs::create_symlink(testing::Utf8Path(tail), full);
-    if (verb == "limit") limit = {std::stoull(path), tail == "kill", limit.plainFileSystem};
+    if (verb == "limit") limit.bytes = std::stoull(path), limit.killAtLimit = tail == "kill";
+    if (verb == "openfiles") limit.openFiles = std::stoull(path);
     if (verb == "plainfs") limit.plainFileSystem = true;
     if (verb == "expect") {
       EXPECT_TRUE(fs::is_regular_file(full)) << path;

@@ -14,7 +14,7 @@ namespace tessarel::testing {
 extern const char* const kPlatform = "posix";
 
 ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir,
-                   const FileSizeLimit& limit) {
+                   const RunLimits& limit) {
   ToolResult result;
   int fds[2];
   if (pipe(fds) != 0) return result;
@@ -29,8 +29,7 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
     close(fds[0]);
     close(fds[1]);
     if (chdir(workDir.c_str()) != 0) _exit(127);
-    // The usual default, whatever this machine allows: a file kept open per input shows.
-    const rlimit files{1024, 1024};
+    const rlimit files{limit.openFiles, limit.openFiles};
     setrlimit(RLIMIT_NOFILE, &files);
     if (limit.bytes != 0) {
       const rlimit bytes{limit.bytes, limit.bytes};

@@ -25,7 +25,7 @@ std::string QuoteArgument(const std::string& arg) {
 }  // namespace
 
 ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir,
-                   const FileSizeLimit& limit) {
+                   const RunLimits& limit) {
   ToolResult result;
   // Made absolute, the build's "/work/build/Tessarel.exe" holds in any working directory.
   char exe[MAX_PATH];

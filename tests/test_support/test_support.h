@@ -46,15 +46,17 @@ struct ToolResult {
 
 // POSIX only: no file of the child may grow past bytes (0: no limit); at the
 // limit a write fails, or with killAtLimit the child is killed (SIGXFSZ). With
-// plainFileSystem it can make neither unnamed files nor hard links.
-struct FileSizeLimit {
+// plainFileSystem it can make neither unnamed files nor hard links. It may
+// have openFiles files open at once.
+struct RunLimits {
   std::uint64_t bytes = 0;
   bool killAtLimit = false;
   bool plainFileSystem = false;
+  std::uint64_t openFiles = 1024;  // the usual default, whatever this machine allows
 };
 
-// Runs the built Tessarel with args in workDir and waits for it (POSIX: 1024 open files at most).
+// Runs the built Tessarel with args in workDir and waits for it.
 ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir,
-                   const FileSizeLimit& limit = {});
+                   const RunLimits& limits = {});
 
 }  // namespace tessarel::testing
