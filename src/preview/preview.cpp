@@ -17,6 +17,15 @@ PreviewLayout ComputePreviewLayout(std::int32_t clientWidth, std::int32_t client
   return layout;
 }
 
+PreviewPart VisiblePart(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                        std::int32_t clientWidth, std::int32_t clientHeight) {
+  const std::int32_t left = x < 0 ? -x : 0;
+  const std::int32_t top = y < 0 ? -y : 0;
+  const std::int32_t right = clientWidth - x < width ? clientWidth - x : width;
+  const std::int32_t bottom = clientHeight - y < height ? clientHeight - y : height;
+  return {left, top, right - left, bottom - top};
+}
+
 void ShowPreview(const std::string& path, const std::string& sizeMask) {
   if (path.empty() || sizeMask.empty()) return;
   PixelImagePtr picture, mask;

@@ -89,15 +89,8 @@ using WindowPtr = std::unique_ptr<SDL_Window, SdlRelease>;
 using RendererPtr = std::unique_ptr<SDL_Renderer, SdlRelease>;
 using TexturePtr = std::unique_ptr<SDL_Texture, SdlRelease>;
 
-// The part of a width x height image placed at (x, y) that falls inside the
-// client area, in the image's own pixels: the window never shows more, so no
-// more is read or held, whatever the picture's size.
-SDL_Rect VisiblePart(int x, int y, int width, int height, int clientWidth, int clientHeight) {
-  const int left = x < 0 ? -x : 0;
-  const int top = y < 0 ? -y : 0;
-  const int right = clientWidth - x < width ? clientWidth - x : width;
-  const int bottom = clientHeight - y < height ? clientHeight - y : height;
-  return SDL_Rect{left, top, right - left, bottom - top};
+SDL_Rect ToSdl(const PreviewPart& part) {
+  return SDL_Rect{part.x, part.y, part.width, part.height};
 }
 
 // Filled in place through a lock rather than from a staging buffer. The
@@ -189,9 +182,9 @@ void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   const int h = static_cast<int>(picture.Height());
   const PreviewLayout layout = ComputePreviewLayout(clientWidth, clientHeight, w, h);
   const SDL_Rect picturePart =
-      VisiblePart(layout.pictureX, layout.pictureY, w, h, clientWidth, clientHeight);
+      ToSdl(VisiblePart(layout.pictureX, layout.pictureY, w, h, clientWidth, clientHeight));
   const SDL_Rect maskPart =
-      VisiblePart(layout.maskX, layout.maskY, w, h, clientWidth, clientHeight);
+      ToSdl(VisiblePart(layout.maskX, layout.maskY, w, h, clientWidth, clientHeight));
   const TexturePtr pictureTexture = MakeTexture(renderer.get(), picture, picturePart);
   const TexturePtr maskTexture = MakeTexture(renderer.get(), mask, maskPart);
   if (!pictureTexture || !maskTexture) return;
