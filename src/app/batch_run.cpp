@@ -93,7 +93,7 @@ class Batch {
         direction_(DirectionOf(request.format)),
         names_(std::move(names)),
         protect_(DirectoryOrDot(request.inputDir), DirectoryOrDot(request.outputDir)),
-        completed_(names_.size()),
+        completed_(names_.size() + 1),
         done_(names_.size()) {}
 
   void Run() {
@@ -183,7 +183,7 @@ class Batch {
     completed_[index] = true;
     if (finishing_) return;  // that thread sees this file when its turn comes
     finishing_ = true;
-    while (turn_ < names_.size() && completed_[turn_]) {
+    while (completed_[turn_]) {
       const std::unique_ptr<Conversion> finished = std::move(done_[turn_]);
       lock.unlock();
       if (finished) {
@@ -215,7 +215,7 @@ class Batch {
   std::size_t next_ = 0;  // the next file a thread takes
   std::size_t turn_ = 0;  // the next file to finish
   bool finishing_ = false;
-  std::vector<bool> completed_;
+  std::vector<bool> completed_;  // and one more, never completed: where finishing stops
   std::vector<std::unique_ptr<Conversion>> done_;
 };
 

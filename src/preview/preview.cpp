@@ -1,5 +1,7 @@
 #include "preview/preview.h"
 
+#include <algorithm>
+
 #include "convert/raw_file.h"
 #include "platform/file_io.h"
 #include "preview/preview_window.h"
@@ -19,10 +21,10 @@ PreviewLayout ComputePreviewLayout(std::int32_t clientWidth, std::int32_t client
 
 PreviewPart VisiblePart(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                         std::int32_t clientWidth, std::int32_t clientHeight) {
-  const std::int32_t left = x < 0 ? -x : 0;
-  const std::int32_t top = y < 0 ? -y : 0;
-  const std::int32_t right = clientWidth - x < width ? clientWidth - x : width;
-  const std::int32_t bottom = clientHeight - y < height ? clientHeight - y : height;
+  const std::int32_t left = std::max(-x, 0);
+  const std::int32_t top = std::max(-y, 0);
+  const std::int32_t right = std::min(clientWidth - x, width);
+  const std::int32_t bottom = std::min(clientHeight - y, height);
   return {left, top, right - left, bottom - top};
 }
 
