@@ -113,14 +113,21 @@ bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* pi
     for (auto* row : {&pictureRow, &maskRow}) row->resize(width);
     // No bigger than the plane: a small picture fills no more than it needs.
     piece.resize(std::max(std::min(kPieceBytes, sizes.colourBytes), 2 * std::size_t(width)));
-    plane.assign(sizes.fileBytes - sizes.colourBytes, 0);
   } catch (const std::bad_alloc&) {
     return false;
   }
   // A failed read repeats the last value read from the same image, carried
   // across rows, so a mask smaller than the picture extends its last pixel.
+  // The plane's fresh pages are faulted in by the thread that fills them,
+  // beside the colour plane's writes rather than before them.
   bool maskMade = true;
   const auto makeMaskPlane = [&] {
+    try {
+      plane.assign(sizes.fileBytes - sizes.colourBytes, 0);
+    } catch (const std::bad_alloc&) {
+      maskMade = false;
+      return;
+    }
     std::uint32_t last = kOpaqueBlack;
     for (std::int32_t y = 0; y < h && maskMade; ++y) {
       last = ReadRowWithFallback(*mask, y, maskRow, last);

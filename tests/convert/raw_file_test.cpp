@@ -33,6 +33,12 @@ TEST(LoadRawFile, OnlyNamesWithASizeAndFilesWithBothPlanesLoad) {
   }
 }
 
+TEST(BmpPair, OnlyAnEncoderTheImagingLayerHasIsFound) {
+  Guid clsid;
+  EXPECT_TRUE(FindEncoderClsid("image/bmp", clsid));
+  EXPECT_FALSE(FindEncoderClsid("image/none", clsid));
+}
+
 // Larger than the bands and pieces it is read and written in, with rows that
 // are no whole bytes of the mask plane: RAW -> BMP pair -> RAW gives the same
 // bytes, the mask plane made beside the colour plane (two images) or after it

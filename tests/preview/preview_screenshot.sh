@@ -57,6 +57,7 @@ while IFS='|' read -r what environment file; do
 done <<END
 no display|-u DISPLAY|$raw
 empty DISPLAY|DISPLAY=|$raw
+no Wayland session named|-u DISPLAY -u XDG_RUNTIME_DIR WAYLAND_DISPLAY=|$raw
 offscreen driver forced|SDL_VIDEODRIVER=offscreen|$raw
 dummy driver forced|SDL_VIDEODRIVER=dummy|$raw
 a file that does not load||short(20x10).raw
