@@ -39,6 +39,21 @@ TEST(BmpPair, OnlyAnEncoderTheImagingLayerHasIsFound) {
   EXPECT_FALSE(FindEncoderClsid("image/none", clsid));
 }
 
+// Rows are read as they are converted: a file cut short under the picture
+// fails in either plane, and no output stands.
+TEST(RawFile, AFileCutShortAfterLoadingFails) {
+  for (const std::uintmax_t kept : {0, 16}) {  // nothing; the colour plane alone
+    testing::TempDir dir;
+    testing::WriteBytes(dir / "cut(4x2).raw", std::vector<std::uint8_t>(18, 0x5A));
+    PixelImagePtr picture, mask;
+    ASSERT_TRUE(LoadRawFile(dir / "cut(4x2).raw", "(@wx@h)", picture, mask));
+    std::filesystem::resize_file(dir / "cut(4x2).raw", kept);
+    EXPECT_FALSE(SaveBmpPair(dir / "out.raw", picture.get(), mask.get())) << kept;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.bmp") ||
+                 std::filesystem::exists(dir / "out_mask.bmp"));
+  }
+}
+
 // Larger than the bands and pieces it is read and written in, with rows that
 // are no whole bytes of the mask plane: RAW -> BMP pair -> RAW gives the same
 // bytes, the mask plane made beside the colour plane (two images) or after it
