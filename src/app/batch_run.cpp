@@ -215,7 +215,7 @@ class Batch {
   std::size_t next_ = 0;  // the next file a thread takes
   std::size_t turn_ = 0;  // the next file to finish
   bool finishing_ = false;
-  std::vector<bool> completed_;  // and one more, never completed: where finishing stops
+  std::vector<char> completed_;  // and one more, never completed: where finishing stops
   std::vector<std::unique_ptr<Conversion>> done_;
 };
 
