@@ -57,6 +57,6 @@ struct RunLimits {
 
 // Runs the built Tessarel with args in workDir and waits for it.
 ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir,
-                   const RunLimits& limits = {});
+                   const RunLimits& limit = {});
 
 }  // namespace tessarel::testing
