@@ -10,6 +10,8 @@
 #include <span>
 #include <vector>
 
+#include "codec/bmp_rows.h"
+
 namespace tessarel {
 namespace {
 
@@ -438,6 +440,8 @@ void PackBmpRow(std::span<const std::uint32_t> argb, int bitsPerPixel, std::uint
     }
     return;
   }
+  x = PackBmpRow24Shuffled(argb, p);
+  p += 3 * x;
   if constexpr (kLittleEndian) {
     for (; x + 4 <= count; x += 4, p += 12) {
       const std::uint32_t a = argb[x], b = argb[x + 1], c = argb[x + 2], d = argb[x + 3];
@@ -473,6 +477,8 @@ void UnpackBmpRow(const std::uint8_t* p, int bitsPerPixel, std::span<std::uint32
     return;
   }
   constexpr std::uint32_t kOpaque = 0xFF000000u;
+  x = UnpackBmpRow24Shuffled(p, argb);
+  p += 3 * x;
   if constexpr (kLittleEndian) {
     for (; x + 4 <= count; x += 4, p += 12) {
       std::uint32_t w[3];

@@ -36,5 +36,23 @@ TEST(BmpEncode, PlansAndWritesTheGoldenFiles) {
   }
 }
 
+// Every width the row loops split differently, in buffers of exactly the
+// row's bytes, so that the sanitizer build sees any access past them.
+TEST(BmpRows, EveryWidthMovesEachPixelAloneAndStaysInTheRow) {
+  for (std::size_t width = 0; width <= 70; ++width) {
+    SCOPED_TRACE(width);
+    std::vector<std::uint8_t> bytes(3 * width), packed(3 * width);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i * 37 + width);
+    std::vector<std::uint32_t> argb(width);
+    UnpackBmpRow(bytes.data(), 24, argb);
+    for (std::size_t x = 0; x < width; ++x) {
+      ASSERT_EQ(argb[x],
+                0xFF000000u | bytes[3 * x + 2] << 16 | bytes[3 * x + 1] << 8 | bytes[3 * x]);
+    }
+    PackBmpRow(argb, 24, packed.data());
+    EXPECT_EQ(packed, bytes);
+  }
+}
+
 }  // namespace
 }  // namespace tessarel
