@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "codec/bmp_rows.h"
+#include "codec/row_shuffles.h"
 
 namespace tessarel {
 namespace {

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "codec/row_shuffles.h"
+
 namespace tessarel {
 namespace {
 
@@ -39,7 +41,7 @@ bool UnpackRawColour(std::span<const std::uint8_t> words, std::span<RawPixel> co
   const std::size_t count = colour.size();
   if (words.size() / 2 < count) return false;
   const std::uint8_t* w = words.data();
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = UnpackRawColourShuffled(w, colour); i < count; ++i) {
     const std::uint32_t b0 = w[2 * i];
     const std::uint32_t b1 = w[2 * i + 1];
     const std::uint32_t red = b0 & 0xF8;
@@ -87,7 +89,7 @@ bool PackRawColour(std::span<const RawPixel> colour, std::span<std::uint8_t> wor
   // input as far as the compiler knows, and the loop would not vectorise.
   constexpr std::size_t kBlock = 64;
   std::uint8_t block[2 * kBlock];
-  for (std::size_t i = 0; i < count; i += kBlock) {
+  for (std::size_t i = PackRawColourShuffled(colour, words.data()); i < count; i += kBlock) {
     const std::size_t n = std::min(kBlock, count - i);
     for (std::size_t k = 0; k < n; ++k) {
       const std::uint32_t c = colour[i + k];
@@ -115,9 +117,13 @@ bool PackRawMask(std::span<const RawPixel> mask, std::size_t bit, std::span<std:
     *bytes |= static_cast<std::uint8_t>(pack(mask[i], bit));
     if (bit == 7) ++bytes;
   }
-  // Whole bytes: one 0/1 byte per pixel for a stretch first (a loop that
-  // vectorises), then each eight gathered into one byte by a multiplication
-  // that moves byte k's low bit to bit 63 - k and never carries.
+  // Whole bytes: with the processor's shuffles as far as they go; then one
+  // 0/1 byte per pixel for a stretch first (a loop that vectorises), then each
+  // eight gathered into one byte by a multiplication that moves byte k's low
+  // bit to bit 63 - k and never carries.
+  const std::size_t shuffled = PackRawMaskShuffled(mask.subspan(i), bytes);
+  i += shuffled;
+  bytes += shuffled / 8;
   constexpr std::uint64_t kGather = 0x8040201008040201u;
   constexpr std::size_t kStretch = 64;
   std::uint8_t flags[kStretch];
