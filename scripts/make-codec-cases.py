@@ -393,8 +393,10 @@ def raw_planes():
     for word in words:
         red, green, blue = (word >> 11) << 3, ((word >> 5) & 0x3F) << 2, (word & 0x1F) << 3
         lines.append(f"colour {word:04x} {blue << 16 | green << 8 | red:08x}")
-    lines.append("# pack PIXEL WORD: the bits a word has no room for are dropped")
-    for pixel in (0xFF070307, 0x00FCFEFC, 0x12345678, 0x80FFFFFF):
+    lines.append("# pack PIXEL WORD: the bits a word has no room for are dropped; enough of them")
+    lines.append("# for the loops that move eight pixels at a time, and some left over")
+    scattered = tuple((0x9E3779B9 * (i + 1)) & 0xFFFFFFFF for i in range(19))
+    for pixel in (0xFF070307, 0x00FCFEFC, 0x12345678, 0x80FFFFFF) + scattered:
         red, green, blue = pixel & 0xFF, (pixel >> 8) & 0xFF, (pixel >> 16) & 0xFF
         lines.append(f"pack {pixel:08x} {(red >> 3) << 11 | (green >> 2) << 5 | blue >> 3:04x}")
 
