@@ -33,7 +33,7 @@ echo "Installing:$missing$missing_with_recommends"
 case "$missing_with_recommends" in
   *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386 ;;
 esac
-$sudo apt-get update -qq
+$sudo scripts/apt-update.sh
 if [ -n "$missing" ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
 fi
