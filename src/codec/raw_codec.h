@@ -40,5 +40,10 @@ bool UnpackRawMask(std::span<const std::uint8_t> plane, std::size_t bit, std::sp
 bool PackRawColour(std::span<const RawPixel> colour, std::span<std::uint8_t> words);
 // Sets the bits of transparent pixels; the others must already be zero.
 bool PackRawMask(std::span<const RawPixel> mask, std::size_t bit, std::span<std::uint8_t> plane);
+// The colour plane to and from the image layer's 0xAARRGGBB words directly,
+// with no pass over a row to reorder its channels: unpacked alpha is 0xFF,
+// packed alpha ignored.
+bool UnpackRawColourArgb(std::span<const std::uint8_t> words, std::span<std::uint32_t> argb);
+bool PackRawColourArgb(std::span<const std::uint32_t> argb, std::span<std::uint8_t> words);
 
 }  // namespace tessarel

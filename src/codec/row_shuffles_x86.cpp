@@ -62,6 +62,9 @@ __attribute__((target("ssse3"))) std::size_t PackBmp24(std::span<const std::uint
   return x;
 }
 
+// Red and blue sit in the low and third bytes (0x00BBGGRR), or in the third
+// and low bytes (0xAARRGGBB) with kArgb.
+template <bool kArgb>
 __attribute__((target("ssse3"))) std::size_t PackColour(std::span<const std::uint32_t> colour,
                                                         std::uint8_t* words) {
   // Eight pixels make one 16-byte store. Each word's two bytes are made in
@@ -72,8 +75,10 @@ __attribute__((target("ssse3"))) std::size_t PackColour(std::span<const std::uin
     std::memcpy(c, colour.data() + x, sizeof c);
     Bytes16 be565[2];
     for (int k = 0; k < 2; ++k) {
-      const Words4 high = (c[k] & 0xF8) | ((c[k] >> 13) & 0x07);
-      const Words4 low = ((c[k] >> 5) & 0xE0) | ((c[k] >> 19) & 0x1F);
+      const Words4 red = kArgb ? c[k] >> 16 : c[k];
+      const Words4 blue = kArgb ? c[k] : c[k] >> 16;
+      const Words4 high = (red & 0xF8) | ((c[k] >> 13) & 0x07);
+      const Words4 low = ((c[k] >> 5) & 0xE0) | ((blue >> 3) & 0x1F);
       be565[k] = reinterpret_cast<Bytes16>(high | low << 8);
     }
     const Bytes16 out = __builtin_shufflevector(be565[0], be565[1], 0, 1, 4, 5, 8, 9, 12, 13, 16,
@@ -83,6 +88,7 @@ __attribute__((target("ssse3"))) std::size_t PackColour(std::span<const std::uin
   return x;
 }
 
+template <bool kArgb>
 __attribute__((target("ssse3"))) std::size_t UnpackColour(const std::uint8_t* words,
                                                           std::span<std::uint32_t> colour) {
   // Eight words make two 16-byte stores: each word's bytes, first and second,
@@ -100,7 +106,10 @@ __attribute__((target("ssse3"))) std::size_t UnpackColour(const std::uint8_t* wo
     for (int k = 0; k < 2; ++k) {
       const Words4 v = lanes[k];
       const Words4 green = ((v << 5) & 0xE0) | ((v >> 11) & 0x1C);
-      const Words4 unpacked = (v & 0xF8) | green << 8 | ((v >> 5) & 0xF8) << 16;
+      const Words4 red = v & 0xF8;
+      const Words4 blue = (v >> 5) & 0xF8;
+      const Words4 unpacked =
+          kArgb ? 0xFF000000u | red << 16 | green << 8 | blue : red | green << 8 | blue << 16;
       std::memcpy(colour.data() + x + 4 * k, &unpacked, sizeof unpacked);
     }
   }
@@ -149,12 +158,16 @@ std::size_t PackBmpRow24Shuffled(std::span<const std::uint32_t> argb, std::uint8
   return HasShuffles() ? PackBmp24(argb, out) : 0;
 }
 
-std::size_t UnpackRawColourShuffled(const std::uint8_t* words, std::span<std::uint32_t> colour) {
-  return HasShuffles() ? UnpackColour(words, colour) : 0;
+std::size_t UnpackRawColourShuffled(const std::uint8_t* words, std::span<std::uint32_t> colour,
+                                    bool argb) {
+  if (!HasShuffles()) return 0;
+  return argb ? UnpackColour<true>(words, colour) : UnpackColour<false>(words, colour);
 }
 
-std::size_t PackRawColourShuffled(std::span<const std::uint32_t> colour, std::uint8_t* words) {
-  return HasShuffles() ? PackColour(colour, words) : 0;
+std::size_t PackRawColourShuffled(std::span<const std::uint32_t> colour, std::uint8_t* words,
+                                  bool argb) {
+  if (!HasShuffles()) return 0;
+  return argb ? PackColour<true>(colour, words) : PackColour<false>(colour, words);
 }
 
 std::size_t PackRawMaskShuffled(std::span<const std::uint32_t> mask, std::uint8_t* bytes) {

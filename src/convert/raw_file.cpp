@@ -19,14 +19,6 @@ constexpr std::uint32_t kOpaqueBlack = 0xFF000000u;
 // RAW files are written in pieces of this size.
 constexpr std::size_t kPieceBytes = 256 * 1024;
 
-RawPixel ToRawPixel(std::uint32_t argb) {
-  return ((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16);
-}
-
-std::uint32_t ToArgb(RawPixel colour) {
-  return kOpaqueBlack | ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
-}
-
 // Row y as pixel-by-pixel reads would give it: pixels that cannot be read
 // repeat the last one that could. Returns the last value for the next row.
 std::uint32_t ReadRowWithFallback(PixelImage& image, std::int32_t y,
@@ -59,27 +51,21 @@ bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImag
       std::make_shared<BandedFile>(file, 0, 16 * std::uint64_t{width}, height, kPieceBytes);
   auto maskRows = std::make_shared<BandedFile>(file, sizes.colourBytes, std::uint64_t{width},
                                                height, kPieceBytes);
-  picture =
-      CreateImageFromRows(size.width, size.height, PixelFormat24bppRGB,
-                          [colourRows](std::uint32_t y, std::span<std::uint32_t> row) {
-                            std::span<const std::uint8_t> bytes;
-                            std::size_t bit = 0;
-                            if (!colourRows->Row(y, bytes, bit) || !UnpackRawColour(bytes, row))
-                              return false;
-                            for (std::uint32_t& pixel : row) pixel = ToArgb(pixel);
-                            return true;
-                          });
+  picture = CreateImageFromRows(size.width, size.height, PixelFormat24bppRGB,
+                                [colourRows](std::uint32_t y, std::span<std::uint32_t> row) {
+                                  std::span<const std::uint8_t> bytes;
+                                  std::size_t bit = 0;
+                                  return colourRows->Row(y, bytes, bit) &&
+                                         UnpackRawColourArgb(bytes, row);
+                                });
   mask =
       CreateImageFromRows(size.width, size.height, PixelFormat24bppRGB,
                           [maskRows](std::uint32_t y, std::span<std::uint32_t> row) {
                             std::span<const std::uint8_t> bytes;
                             std::size_t bit = 0;
-                            if (!maskRows->Row(y, bytes, bit) || !UnpackRawMask(bytes, bit, row)) {
-                              return false;
-                            }
-                            // 0 (transparent) becomes black, 0x00FFFFFF white.
-                            for (std::uint32_t& pixel : row) pixel |= kOpaqueBlack;
-                            return true;
+                            // Read back opaque, as 24bpp is: 0 (transparent)
+                            // is black, 0x00FFFFFF white.
+                            return maskRows->Row(y, bytes, bit) && UnpackRawMask(bytes, bit, row);
                           });
   return picture && mask;
 }
@@ -147,13 +133,11 @@ bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* pi
     std::size_t filled = 0;
     for (std::int32_t y = 0; y < h; ++y) {
       last = ReadRowWithFallback(*picture, y, pictureRow, last);
-      // In place, one array per loop, so that each loop vectorises.
-      for (std::uint32_t& pixel : pictureRow) pixel = ToRawPixel(pixel);
       if (filled + 2 * std::size_t(width) > piece.size()) {
         if (!write(std::span(piece).first(filled))) return false;
         filled = 0;
       }
-      if (!PackRawColour(pictureRow, std::span(piece).subspan(filled))) return false;
+      if (!PackRawColourArgb(pictureRow, std::span(piece).subspan(filled))) return false;
       filled += 2 * std::size_t(width);
     }
     if (!maskTask.Started() && picture != mask) picture->Unload();

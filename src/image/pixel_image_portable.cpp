@@ -361,7 +361,12 @@ bool SaveRows(NativeImage& image, StagedFiles& files, const std::string& path) {
         if (!write(std::span(piece).first(filled))) return false;
         filled = 0;
       }
-      if (!ProduceRow(image, y)) return false;
+      // Produced as is, not kept: a 24-bit file keeps no alpha to make opaque.
+      image.rowY = -1;
+      if (!image.rows(y, image.row)) {
+        image.rowsFailed = true;
+        return false;
+      }
       std::uint8_t* out = piece.data() + filled;
       PackBmpRow(image.row, bitsPerPixel, out);
       std::fill(out + rowBytes, out + layout.stride, std::uint8_t{0});
