@@ -67,22 +67,21 @@ __attribute__((target("ssse3"))) std::size_t PackBmp24(std::span<const std::uint
 template <bool kArgb>
 __attribute__((target("ssse3"))) std::size_t PackColour(std::span<const std::uint32_t> colour,
                                                         std::uint8_t* words) {
-  // Eight pixels make one 16-byte store. Each word's two bytes are made in
-  // the low half of its pixel's lane, the first (red and green's top) first.
+  // Eight pixels make one 16-byte store. Each word is made in the low half
+  // of its pixel's lane, then its two bytes stored high first.
   std::size_t x = 0;
   for (; x + 8 <= colour.size(); x += 8, words += 16) {
     Words4 c[2];
     std::memcpy(c, colour.data() + x, sizeof c);
-    Bytes16 be565[2];
+    Bytes16 le565[2];
     for (int k = 0; k < 2; ++k) {
-      const Words4 red = kArgb ? c[k] >> 16 : c[k];
-      const Words4 blue = kArgb ? c[k] : c[k] >> 16;
-      const Words4 high = (red & 0xF8) | ((c[k] >> 13) & 0x07);
-      const Words4 low = ((c[k] >> 5) & 0xE0) | ((blue >> 3) & 0x1F);
-      be565[k] = reinterpret_cast<Bytes16>(high | low << 8);
+      const Words4 word =
+          kArgb ? ((c[k] >> 8) & 0xF800) | ((c[k] >> 5) & 0x07E0) | ((c[k] >> 3) & 0x001F)
+                : ((c[k] << 8) & 0xF800) | ((c[k] >> 5) & 0x07E0) | ((c[k] >> 19) & 0x001F);
+      le565[k] = reinterpret_cast<Bytes16>(word);
     }
-    const Bytes16 out = __builtin_shufflevector(be565[0], be565[1], 0, 1, 4, 5, 8, 9, 12, 13, 16,
-                                                17, 20, 21, 24, 25, 28, 29);
+    const Bytes16 out = __builtin_shufflevector(le565[0], le565[1], 1, 0, 5, 4, 9, 8, 13, 12, 17,
+                                                16, 21, 20, 25, 24, 29, 28);
     std::memcpy(words, &out, sizeof out);
   }
   return x;
