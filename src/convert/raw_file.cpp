@@ -63,9 +63,13 @@ bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImag
                           [maskRows](std::uint32_t y, std::span<std::uint32_t> row) {
                             std::span<const std::uint8_t> bytes;
                             std::size_t bit = 0;
-                            // Read back opaque, as 24bpp is: 0 (transparent)
-                            // is black, 0x00FFFFFF white.
-                            return maskRows->Row(y, bytes, bit) && UnpackRawMask(bytes, bit, row);
+                            if (!maskRows->Row(y, bytes, bit) || !UnpackRawMask(bytes, bit, row)) {
+                              return false;
+                            }
+                            // 0 (transparent) becomes black, 0x00FFFFFF white:
+                            // opaque rows are the ones every layer takes whole.
+                            for (std::uint32_t& pixel : row) pixel |= kOpaqueBlack;
+                            return true;
                           });
   return picture && mask;
 }
