@@ -355,14 +355,15 @@ bool SaveRows(NativeImage& image, StagedFiles& files, const std::string& path) {
   const std::size_t rowBytes = std::size_t(image.width) * std::size_t(bitsPerPixel / 8);
   return files.Add(path, [&](const WriteChunk& write) {
     WriteBmpHeaders(image.width, image.height, bitsPerPixel, layout, piece);
+    // Rows are produced as they are, not kept for reads: a 24-bit file keeps
+    // no alpha to make opaque.
+    image.rowY = -1;
     std::size_t filled = layout.pixelOffset;
     for (std::uint32_t y = image.height; y-- > 0;) {  // bottom-up
       if (filled + layout.stride > piece.size()) {
         if (!write(std::span(piece).first(filled))) return false;
         filled = 0;
       }
-      // Produced as is, not kept: a 24-bit file keeps no alpha to make opaque.
-      image.rowY = -1;
       if (!image.rows(y, image.row)) {
         image.rowsFailed = true;
         return false;
