@@ -376,7 +376,7 @@ def raw_planes():
         return f"layout {width} {height} {colour} {mask} {colour + mask + (colour + mask) % 2}"
 
     largest = {bits: (2**bits - 1) // 8 for bits in (32, 64)}  # 4 bytes a pixel, twice
-    for width, height in ((1, 1), (8, 1), (16, 1), (3, 3), (23, 23), (0, 5), (largest[32], 1)):
+    for width, height in ((1, 1), (8, 1), (16, 1), (3, 3), (23, 23), (0, 5), (5, 0), (largest[32], 1)):
         lines.append(planned(width, height))
     for width, height in ((-1, 5), (5, -1), (largest[64] + 1, 1), (2**40, 2**40), (2**63 - 1, 2)):
         lines.append(f"layout {width} {height} refused")

@@ -40,8 +40,7 @@ bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImag
     return false;
   }
   auto file = std::make_shared<ReadOnlyFile>();
-  if (!file->Open(path)) return false;
-  if (file->Size() < sizes.colourBytes + sizes.maskBytes) return false;
+  if (!file->Open(path) || file->Size() < sizes.colourBytes + sizes.maskBytes) return false;
 
   // Both images read their rows from the file whenever they are read or
   // saved, so that a picture converted to BMP is never held whole.

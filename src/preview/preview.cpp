@@ -29,7 +29,6 @@ PreviewPart VisiblePart(std::int32_t x, std::int32_t y, std::int32_t width, std:
 }
 
 void ShowPreview(const std::string& path, const std::string& sizeMask) {
-  if (path.empty() || sizeMask.empty()) return;
   PixelImagePtr picture, mask;
   if (!LoadRawFile(NativePath(path), sizeMask, picture, mask)) return;
   RunPreviewWindow(*picture, *mask);

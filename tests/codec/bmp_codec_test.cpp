@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "codec/codec_tables.h"
 
 namespace tessarel {
@@ -33,6 +35,10 @@ TEST(BmpEncode, PlansAndWritesTheGoldenFiles) {
     EXPECT_EQ(file, result == "refused"
                         ? std::vector<std::uint8_t>()
                         : testing::ReadBytes(testing::TestDataDir() + "/" + result));
+    // The headers alone, over bytes that are not zero.
+    std::vector<std::uint8_t> headers(layout.pixelOffset, 0xFF);
+    WriteBmpHeaders(width, height, int(bpp), layout, headers);
+    EXPECT_TRUE(result == "refused" || std::equal(headers.begin(), headers.end(), file.begin()));
   }
 }
 
