@@ -67,6 +67,7 @@ TEST(StreamedPictures, ReadOnceAndFailCleanly) {
     std::filesystem::resize_file(dir / "pic(300x1000).raw", 2 * w * 500);
     std::filesystem::resize_file(dir / "plain.bmp", 2 * w * 500);
     EXPECT_EQ(picture->GetRow(600, row), 0u);
+    EXPECT_EQ(picture->GetRow(600, std::span(row).first(1)), 0u);
     EXPECT_EQ(picture->GetRow(0, row), w);  // read again, not what the failed read left
     EXPECT_EQ(row, first);
     EXPECT_EQ(bmp->GetRow(h - 1, row), w);  // bottom-up: the file's first row
@@ -77,6 +78,9 @@ TEST(StreamedPictures, ReadOnceAndFailCleanly) {
     // Converted to RAW, the rows lost would repeat the last pixel read.
     EXPECT_FALSE(SaveRawFile(dir / "b.bmp", bmp.get(), bmp.get(), "(@wx@h)"));
     EXPECT_FALSE(ReadOnlyFile().Open(dir.path().string()));
+    ReadOnlyFile file;
+    std::uint8_t byte = 0;
+    EXPECT_TRUE(file.Open(dir / "plain.bmp") && !file.ReadAt(~std::uint64_t{0}, {&byte, 1}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
   }
   EXPECT_EQ(descriptors(), open);
