@@ -145,8 +145,7 @@ void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   // compositor unredirect the desktop, as SDL does for games by default.
   Sdl().SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   Sdl().SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-  if (Sdl().Init(SDL_INIT_VIDEO) != 0) return;
-  if (!IsOnScreenDriver(Sdl().GetCurrentVideoDriver())) return;
+  if (Sdl().Init(SDL_INIT_VIDEO) != 0 || !IsOnScreenDriver(Sdl().GetCurrentVideoDriver())) return;
 
   // SDL sizes and places the client area: the frame belongs to the window
   // manager, which reports it only after mapping (X11) or never (Wayland's
