@@ -32,13 +32,13 @@ missing_wine32=""
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 apt_install() { $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@"; }
-echo "Installing:$missing$missing_with_recommends $missing_wine32"
+has_i386() { dpkg --print-foreign-architectures | grep -qx i386; }
+echo "Installing:$missing$missing_with_recommends${missing_wine32:+ $missing_wine32}"
 # 32-bit Wine alone missing, with the i386 architecture already added: an
 # earlier run refreshed the lists for it, and failed; refreshing them again
 # only waits out the retries once more.
-if [ -n "$missing$missing_with_recommends" ] || ! dpkg --print-foreign-architectures | grep -qx i386; then
-  [ -z "$missing_wine32" ] || dpkg --print-foreign-architectures | grep -qx i386 ||
-    $sudo dpkg --add-architecture i386
+if [ -n "$missing$missing_with_recommends" ] || ! has_i386; then
+  if [ -n "$missing_wine32" ] && ! has_i386; then $sudo dpkg --add-architecture i386; fi
   $sudo scripts/apt-update.sh
 fi
 if [ -n "$missing" ]; then
