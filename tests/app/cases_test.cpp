@@ -18,7 +18,7 @@ using Bytes = std::vector<std::uint8_t>;
 const fs::path kCases = fs::path(TESSAREL_SOURCE_DIR) / "tests/data/cases";
 const std::string kSep(1, PlatformSeparator());
 const std::regex kVerbs(
-    "case|only|file|dir|link|limit|openfiles|plainfs|run|out|output|expect|listing");
+    "case|only|file|dir|link|limit|openfiles|plainfs|fail|noinput|run|out|output|expect|listing");
 
 struct Line {
   int number = 0;
@@ -85,7 +85,8 @@ void RunCase(const std::vector<Line>& lines) {
     if (verb == "link") fs::create_symlink(testing::Utf8Path(tail), full);
     if (verb == "limit") limit.bytes = std::stoull(path), limit.killAtLimit = tail == "kill";
     if (verb == "openfiles") limit.openFiles = std::stoull(path);
-    if (verb == "plainfs") limit.plainFileSystem = true;
+    if (verb == "plainfs" || verb == "fail") limit.shim = verb == "fail" ? path : verb;
+    if (verb == "noinput") limit.noInput = true;
     if (verb == "expect") {
       EXPECT_TRUE(fs::is_regular_file(full)) << path;
       EXPECT_EQ(testing::ReadBytes(full), Content(tail)) << path;

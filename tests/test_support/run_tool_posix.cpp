@@ -36,11 +36,13 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
       if (setrlimit(RLIMIT_FSIZE, &bytes) != 0) _exit(127);
       signal(SIGXFSZ, limit.killAtLimit ? SIG_DFL : SIG_IGN);
     }
-    if (limit.plainFileSystem) {
+    if (limit.noInput) close(STDIN_FILENO);
+    if (!limit.shim.empty()) {
       // The shim comes before the sanitizer's runtime, which must be told it may.
       const char* asan = std::getenv("ASAN_OPTIONS");
       const std::string options = std::string(asan ? asan : "") + ":verify_asan_link_order=0";
-      if (setenv("LD_PRELOAD", TESSAREL_PLAIN_FS_SHIM, 1) != 0 ||
+      if (setenv("LD_PRELOAD", TESSAREL_FS_SHIM, 1) != 0 ||
+          setenv("TESSAREL_SHIM", limit.shim.c_str(), 1) != 0 ||
           setenv("ASAN_OPTIONS", options.c_str(), 1) != 0)
         _exit(127);
     }

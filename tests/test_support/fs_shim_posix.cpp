@@ -1,0 +1,68 @@
+// Preloaded for a case's run, as TESSAREL_SHIM says: "plainfs" is a file system
+// with neither unnamed files (O_TMPFILE) nor hard links, as vfat; "write" or
+// "pread" makes the first such call fail, as a full disk (EIO) or a signal
+// (EINTR) would.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool Is(const char* mode) {
+  static const char* const shim = std::getenv("TESSAREL_SHIM");
+  return shim != nullptr && std::strcmp(shim, mode) == 0;
+}
+
+bool FirstCall(const char* call) {
+  static std::atomic<bool> called{false};
+  return Is(call) && !called.exchange(true);
+}
+
+int Refuse(int error) {
+  errno = error;
+  return -1;
+}
+
+template <typename Function>
+Function* Next(const char* name, Function*) {
+  return reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
+}
+
+int Open(const char* path, int flags, va_list args) {
+  const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(args, mode_t) : 0;
+  if (Is("plainfs") && (flags & O_TMPFILE) == O_TMPFILE) return Refuse(EOPNOTSUPP);
+  return reinterpret_cast<int (*)(const char*, int, ...)>(dlsym(RTLD_NEXT, "open"))(path, flags,
+                                                                                    mode);
+}
+
+}  // namespace
+
+extern "C" {
+int open(const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const int fd = Open(path, flags, args);
+  va_end(args);
+  return fd;
+}
+int open64(const char* path, int flags, ...) __attribute__((alias("open")));
+int link(const char* from, const char* to) {
+  return Is("plainfs") ? Refuse(EPERM) : Next("link", &link)(from, to);
+}
+int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) {
+  return Is("plainfs") ? Refuse(EPERM) : Next("linkat", &linkat)(fromDir, from, toDir, to, flags);
+}
+ssize_t write(int fd, const void* bytes, size_t size) {
+  return FirstCall("write") ? Refuse(EIO) : Next("write", &write)(fd, bytes, size);
+}
+ssize_t pread(int fd, void* bytes, size_t size, off_t offset) {
+  return FirstCall("pread") ? Refuse(EINTR) : Next("pread", &pread)(fd, bytes, size, offset);
+}
+ssize_t pread64(int, void*, size_t, off_t) __attribute__((alias("pread")));
+}
