@@ -113,6 +113,23 @@ def scenario(label, tool, work, args, in_files, out_dir, runs, pixels=None):
           f"{floor2 / floor:.2f} | {rss / 1024:.1f} MiB | {per_pixel} |", flush=True)
 
 
+def core_scaling(runs):
+    """The work two busy processes do in the time one takes alone: 2.0 where
+    the machine has two whole cores, less where they share one. It bounds what
+    a batch can gain from its second thread."""
+    busy = [sys.executable, "-c", "sum(range(40_000_000))"]
+    alone, both = [], []
+    for _ in range(runs):
+        start = time.perf_counter()
+        subprocess.run(busy, check=True)
+        alone.append(time.perf_counter() - start)
+        start = time.perf_counter()
+        for proc in [subprocess.Popen(busy) for _ in range(2)]:
+            proc.wait()
+        both.append(time.perf_counter() - start)
+    return 2 * statistics.median(alone) / statistics.median(both)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("tool")
@@ -137,7 +154,10 @@ def main():
     with open(os.path.join(work, "big/big(4096x4096).raw"), "wb") as f:
         f.write(raw_bytes(rng, 4096, 4096))
 
-    print(f"Work directory: {work}; {opts.runs} runs each, median wall time.\n")
+    print(f"Work directory: {work}; {opts.runs} runs each, median wall time.")
+    scaling = core_scaling(opts.runs)
+    print(f"Two busy processes do {scaling:.2f} times the work of one (2.00 on two whole "
+          f"cores): no batch runs faster than {1 / scaling:.2f} of its time on one core.\n")
     tool = launch + [tool]
     print("| Conversion | Tessarel | One core | I/O floor | Floor, 2 threads | Ratio to floor "
           "| Ratio to one core | Floor's own ratio | Peak RSS | Bytes/pixel |")
