@@ -1,6 +1,6 @@
 // Preloaded for a case's run, as TESSAREL_SHIM says: "plainfs" is a file system
 // with neither unnamed files (O_TMPFILE) nor hard links, as vfat; "write" or
-// "pread" makes the first such call fail, as a full disk (EIO) or a signal
+// "pread" makes the first such call fail, as a failing disk (EIO) or a signal
 // (EINTR) would.
 #include <dlfcn.h>
 #include <fcntl.h>
