@@ -86,6 +86,7 @@ void RunCase(const std::vector<Line>& lines) {
     if (verb == "limit") limit.bytes = std::stoull(path), limit.killAtLimit = tail == "kill";
     if (verb == "openfiles") limit.openFiles = std::stoull(path);
     if (verb == "plainfs" || verb == "fail") limit.shim = verb == "fail" ? path : verb;
+    EXPECT_TRUE(verb != "fail" || path == "write" || path == "pread") << path;
     if (verb == "noinput") limit.noInput = true;
     if (verb == "expect") {
       EXPECT_TRUE(fs::is_regular_file(full)) << path;
