@@ -16,6 +16,8 @@
 #include "convert/picture_source.h"
 #include "convert/raw_file.h"
 #include "platform/directory.h"
+#include "platform/process.h"
+#include "platform/shortage.h"
 #include "platform/wildcard.h"
 
 namespace tessarel {
@@ -65,6 +67,7 @@ Prepared Prepare(Direction direction, const std::string& sizeMask, Conversion& i
                : Prepared::NotStaged;
   } catch (const std::exception&) {
     // Memory ran out: the output fails like any that cannot be written.
+    NoteShortage();
     return Prepared::NotStaged;
   }
 }
@@ -97,7 +100,9 @@ class Batch {
         done_(names_.size()) {}
 
   void Run() {
-    const std::size_t workers = BatchWorkers(std::thread::hardware_concurrency(), names_.size());
+    inFlight_ = FilesInFlight(SpareFileHandles());
+    const std::size_t workers =
+        std::min(BatchWorkers(UsableProcessors(), names_.size()), inFlight_);
     parallel_ = workers > 1;
     std::vector<std::jthread> helpers;
     for (std::size_t n = 1; n < workers; ++n) {
@@ -116,12 +121,13 @@ class Batch {
   }
 
   // Under -c:BMP a name ending in ".bmp", under -c:RAW one ending in ".raw",
-  // may be what an earlier file of the run writes: it is read at its turn,
-  // once every earlier output stands.
-  bool MayBeAnEarlierOutput(std::string_view name) const {
+  // and a link whatever its name, may reach what an earlier file of the run
+  // writes: such a file is read at its turn, once every earlier output stands.
+  bool MayBeAnEarlierOutput(std::string_view name, const std::string& file) const {
     const std::string_view written = direction_ == Direction::ToBmp ? ".bmp" : ".raw";
     return EqualsIgnoringCase(name.substr(name.size() - std::min(name.size(), written.size())),
-                              written);
+                              written) ||
+           IsLink(file);
   }
 
   void Work() {
@@ -132,7 +138,7 @@ class Batch {
         // Each completed file waiting for its turn holds its staged output
         // open: their number stays bounded however long the listing is.
         turnChanged_.wait(lock,
-                          [&] { return next_ == names_.size() || next_ < turn_ + kFilesInFlight; });
+                          [&] { return next_ == names_.size() || next_ < turn_ + inFlight_; });
         if (next_ == names_.size()) return;
         index = next_++;
       }
@@ -155,15 +161,18 @@ class Batch {
     item->outPath = request_.outputDir + name;
     item->inFile = NativePath(request_.inputDir) + name;
     item->outFile = NativePath(request_.outputDir) + name;
-    if (MayBeAnEarlierOutput(name)) WaitForTurn(index);
+    if (MayBeAnEarlierOutput(name, item->inFile)) WaitForTurn(index);
+    const std::uint64_t shortages = ShortagesSoFar();
     {
       std::shared_lock shared(preparing_);
       item->prepared = Prepare(direction_, request_.sizeMask, *item);
     }
-    // Where the imaging layer holds images whole, files converted side by
-    // side share the memory one file alone could have had: a failure is
-    // tried again with no other file in flight.
-    if (parallel_ && item->prepared != Prepared::Staged && ImagesHeldWhole()) {
+    // Files converted side by side share the memory and the open files one
+    // file alone could have had: a file that failed while something was
+    // short (any failure, where the imaging layer cannot tell: GDI+) is tried
+    // again with no other file in flight, for the outcome it has alone.
+    if (parallel_ && item->prepared != Prepared::Staged &&
+        (ShortagesSoFar() != shortages || ImagesHeldWhole())) {
       std::unique_lock alone(preparing_);
       item->prepared = Prepare(direction_, request_.sizeMask, *item);
     }
@@ -201,14 +210,24 @@ class Batch {
     finishing_ = false;
   }
 
-  // Files completed ahead of their turn, at most: each holds its output open.
-  static constexpr std::size_t kFilesInFlight = 32;
+  // The files taken ahead of the one whose turn it is, the files open for
+  // them bounded by what the process may still open (each file in flight
+  // holds at most kHandlesPerFile: its input and companion mask, or its
+  // staged outputs); one at a time where little is left.
+  static std::size_t FilesInFlight(std::size_t spareHandles) {
+    constexpr std::size_t kMaxFilesInFlight = 32;
+    constexpr std::size_t kHandlesPerFile = 3;
+    constexpr std::size_t kReservedHandles = 2;  // the run's own, such as its journal
+    const std::size_t usable = spareHandles - std::min(spareHandles, kReservedHandles);
+    return std::clamp<std::size_t>(usable / kHandlesPerFile, 1, kMaxFilesInFlight);
+  }
 
   const RunRequest& request_;
   const Direction direction_;
   const std::vector<std::string> names_;
   ProtectedFiles protect_;  // used by the finishing thread only
   bool parallel_ = false;
+  std::size_t inFlight_ = 1;
   std::shared_mutex preparing_;
   std::mutex mutex_;  // guards everything below
   std::condition_variable turnChanged_;

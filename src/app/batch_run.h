@@ -8,13 +8,13 @@
 namespace tessarel {
 
 // Never replaces an input or a file the run has written. The files are
-// converted side by side on the machine's cores; what the run prints and
-// leaves is what converting them one after another would.
+// converted side by side on the processors the process may use, as many at
+// a time as its open-file limit allows; what the run prints and leaves is
+// what converting them one after another would.
 void RunBatch(const RunRequest& request);
 
-// The threads that convert a run's files: one per core the machine reports
-// (cores is 0 when it cannot tell), at least one, at most eight, and no
-// more than there are files.
+// The threads that convert a run's files: one per processor the process may
+// use, at least one, at most eight, and no more than there are files.
 std::size_t BatchWorkers(unsigned cores, std::size_t files);
 
 }  // namespace tessarel

@@ -6,12 +6,14 @@
 #include "app/batch_run.h"
 #include "app/command_line.h"
 #include "image/pixel_image.h"
+#include "platform/process.h"
 #include "preview/preview.h"
 
 namespace tessarel {
 namespace {
 
 int RunTessarel(int argc, char** argv) {
+  PrepareStandardStreams();
   try {
     ImagingSession imaging;
     std::vector<std::string> args;

@@ -512,13 +512,15 @@ bool FindPlainBmp(std::span<const std::uint8_t> header, std::uint64_t fileBytes,
 bool DecodeBmp(std::span<const std::uint8_t> file, DecodedBitmap& out) {
   out = DecodedBitmap{};
   bool ok = false;
+  bool outOfMemory = false;
   try {
     ok = DecodeChecked(file, out);
   } catch (const std::exception&) {
     // Only allocation can throw here; a picture we cannot hold is refused.
-    ok = false;
+    outOfMemory = true;
   }
   if (!ok) out = DecodedBitmap{};
+  out.outOfMemory = outOfMemory;
   return ok;
 }
 

@@ -15,6 +15,9 @@ struct DecodedBitmap {
   std::uint32_t height = 0;
   bool hasAlpha = false;            // false: every pixel's alpha is 0xFF
   std::vector<std::uint32_t> argb;  // 0xAARRGGBB, row-major, top row first
+  // Set, with nothing else, when a decoder refused the file only because
+  // the memory for it could not be had.
+  bool outOfMemory = false;
 };
 
 }  // namespace tessarel

@@ -115,6 +115,7 @@ bool DecodeFirstFrame(GifFileType* gif, std::size_t fileSize, DecodedBitmap& out
       }
     }
   } catch (const std::bad_alloc&) {
+    out.outOfMemory = true;
     return false;
   }
   out.width = static_cast<std::uint32_t>(width);
@@ -130,9 +131,14 @@ bool DecodeGif(std::span<const std::uint8_t> file, DecodedBitmap& out) {
   MemoryReader reader{file, 0};
   int error = 0;
   std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&reader, ReadFromMemory, &error));
-  if (!gif) return false;
+  if (!gif) {
+    out.outOfMemory = error == D_GIF_ERR_NOT_ENOUGH_MEM;
+    return false;
+  }
   if (!DecodeFirstFrame(gif.get(), file.size(), out)) {
+    const bool outOfMemory = out.outOfMemory || gif->Error == D_GIF_ERR_NOT_ENOUGH_MEM;
     out = DecodedBitmap{};
+    out.outOfMemory = outOfMemory;
     return false;
   }
   return true;

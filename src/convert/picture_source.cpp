@@ -1,10 +1,12 @@
 #include "convert/picture_source.h"
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "platform/file_io.h"
 #include "platform/path_names.h"
+#include "platform/shortage.h"
 
 namespace tessarel {
 namespace {
@@ -29,10 +31,18 @@ PixelImagePtr AllOpaqueMask(PixelImage& picture) {
                              });
 }
 
+// Null when the memory for it cannot be had.
 PixelImagePtr MaskFromAlpha(PixelImage& picture) {
   PixelImagePtr mask = BlankMaskFor(picture);
-  if (!mask) return mask;
-  std::vector<std::uint32_t> row(picture.Width());
+  // A starved mask could not keep what it is given.
+  if (!mask || mask->starved) return mask;
+  std::vector<std::uint32_t> row;
+  try {
+    row.resize(picture.Width());
+  } catch (const std::bad_alloc&) {
+    NoteShortage();
+    return nullptr;
+  }
   const auto height = static_cast<std::int32_t>(picture.Height());
   // A pixel that cannot be read counts as the last one that could.
   std::uint32_t last = kTransparentBlack;

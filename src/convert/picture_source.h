@@ -9,7 +9,9 @@ namespace tessarel {
 
 // BMP: mask from the companion "_mask.bmp" file, or all opaque without one.
 // GIF: mask from the transparent colour. Anything else, or a picture that did
-// not decode: success with no mask. Fails only when path does not exist.
+// not decode: success with no mask. Fails only when path does not exist or
+// the picture's object cannot be allocated. An image that lacked memory or an
+// open file is starved (or absent), which the RAW writer refuses.
 bool LoadSourceImage(const std::string& path, PixelImagePtr& picture, PixelImagePtr& mask);
 
 }  // namespace tessarel

@@ -11,6 +11,7 @@
 #include "platform/banded_file.h"
 #include "platform/file_io.h"
 #include "platform/path_names.h"
+#include "platform/shortage.h"
 
 namespace tessarel {
 namespace {
@@ -29,10 +30,8 @@ std::uint32_t ReadRowWithFallback(PixelImage& image, std::int32_t y,
   return last;
 }
 
-}  // namespace
-
-bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImagePtr& picture,
-                 PixelImagePtr& mask) {
+bool LoadRawImages(const std::string& path, const std::string& sizeMask, PixelImagePtr& picture,
+                   PixelImagePtr& mask) {
   // Only the file name carries the size: letters of a directory never count.
   const SizeFromName size = ParseSizeFromName(FileNamePart(path), sizeMask);
   RawSizes sizes;
@@ -70,7 +69,20 @@ bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImag
                             for (std::uint32_t& pixel : row) pixel |= kOpaqueBlack;
                             return true;
                           });
-  return picture && mask;
+  // An image the memory could not be had for would read as black.
+  return picture && mask && !picture->starved && !mask->starved;
+}
+
+}  // namespace
+
+bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImagePtr& picture,
+                 PixelImagePtr& mask) {
+  try {
+    return LoadRawImages(path, sizeMask, picture, mask);
+  } catch (const std::bad_alloc&) {
+    NoteShortage();
+    return false;
+  }
 }
 
 std::string RawOutputPath(const std::string& outPath, std::int32_t width, std::int32_t height,
@@ -86,6 +98,8 @@ std::string RawOutputPath(const std::string& outPath, std::int32_t width, std::i
 bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* picture,
                   PixelImage* mask, const std::string& sizeMask) {
   if (picture == nullptr || mask == nullptr) return false;
+  // What a starved image would give is not its picture.
+  if (picture->SourceFailed() || mask->SourceFailed()) return false;
   const std::uint32_t width = picture->Width();
   const std::uint32_t height = picture->Height();
   RawSizes sizes;
@@ -103,6 +117,7 @@ bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* pi
     // No bigger than the plane: a small picture fills no more than it needs.
     piece.resize(std::max(std::min(kPieceBytes, sizes.colourBytes), 2 * std::size_t(width)));
   } catch (const std::bad_alloc&) {
+    NoteShortage();
     return false;
   }
   // A failed read repeats the last value read from the same image, carried
@@ -114,6 +129,7 @@ bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* pi
     try {
       plane.assign(sizes.fileBytes - sizes.colourBytes, 0);
     } catch (const std::bad_alloc&) {
+      NoteShortage();
       maskMade = false;
       return;
     }

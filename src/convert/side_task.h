@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "image/pixel_image.h"
+#include "platform/process.h"
 
 namespace tessarel {
 
@@ -16,9 +17,11 @@ namespace tessarel {
 inline constexpr std::size_t kThreadFromPixels = 64 * 1024;
 
 // Whether two images pay for being read side by side, one per thread: two
-// distinct images, big enough, on a layer that does not then hold both whole.
+// distinct images, big enough, on a layer that does not then hold both
+// whole, in a process that may run on more than one processor.
 inline bool WorthTwoThreads(PixelImage* a, PixelImage* b) {
-  return a != nullptr && b != nullptr && a != b && !ImagesHeldWhole() &&
+  static const bool manyProcessors = UsableProcessors() > 1;
+  return manyProcessors && a != nullptr && b != nullptr && a != b && !ImagesHeldWhole() &&
          std::uint64_t{a->Width()} * a->Height() >= kThreadFromPixels;
 }
 

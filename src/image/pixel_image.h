@@ -74,6 +74,9 @@ struct NativeImage;  // defined by the platform layer
 struct PixelImage {
   NativeImage* native = nullptr;
   ImageStatus lastStatus = ImageStatus::Ok;
+  // The image, or a write to it, could not have the memory or the open file
+  // it needed: it does not hold the pixels it should.
+  bool starved = false;
 
   std::uint32_t Width();
   std::uint32_t Height();
@@ -95,9 +98,10 @@ struct PixelImage {
     StagedFiles files;
     return Stage(files, path, encoder) && files.Commit();
   }
-  // True once a pixel inside the image could not be read because the file
-  // behind it failed (it shrank or became unreadable since it was opened):
-  // nothing made from the image's pixels may then stand as a result.
+  // True once the image is starved, or a pixel inside it could not be read
+  // because the file behind it failed (it shrank or became unreadable since
+  // it was opened): nothing made from the image's pixels may then stand as a
+  // result.
   bool SourceFailed();
   // For a caller done with the image for now: frees the pixels the layer can
   // make again from the file or the rows the image came from, which it then
@@ -124,7 +128,8 @@ using RowSource = std::function<bool(std::uint32_t y, std::span<std::uint32_t> a
 // All three return null only when the object itself cannot be allocated; a
 // refused size or an undecodable file gives an object without a native image
 // (with GDI+ a file is loaded when first needed, and becomes such an object
-// then).
+// then), and so does a lack of memory or of open files, which also leaves
+// the object starved.
 PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFormat format);
 // An image with the pixels rows gives, as if each had been set on a blank
 // image of that format (24bpp reads back opaque). Where the layer can, it

@@ -12,6 +12,7 @@
 #include "image/pixel_image.h"
 #include "platform/banded_file.h"
 #include "platform/file_io.h"
+#include "platform/shortage.h"
 
 namespace tessarel {
 
@@ -65,12 +66,21 @@ constexpr ImageStatus kUnknownFormat{4};
 constexpr std::size_t kBandBytes = 256 * 1024;
 
 PixelImage* NewImage() {
-  return new (std::nothrow) PixelImage;
+  auto* image = new (std::nothrow) PixelImage;
+  if (image == nullptr) NoteShortage();
+  return image;
 }
 
 bool Fail(PixelImage& image, ImageStatus status) {
   image.lastStatus = status;
   return false;
+}
+
+// The image could not have the memory or the open file it needed.
+bool Starve(PixelImage& image) {
+  image.starved = true;
+  NoteShortage();
+  return Fail(image, kOutOfMemory);
 }
 
 bool InBounds(const NativeImage& native, std::int32_t x, std::int32_t y) {
@@ -81,19 +91,20 @@ bool InBounds(const NativeImage& native, std::int32_t x, std::int32_t y) {
 // The BMP files this tool writes, and most others, are 24-bit, uncompressed,
 // bottom-up with a 40-byte header. Such a file is read row by row as its
 // pixels are asked for, with no decoding and no copy of the whole picture;
-// anything else (or anything short) goes through the decoder.
-NativeImage* OpenPlainBmp(std::span<const std::uint8_t> header,
-                          const std::shared_ptr<ReadOnlyFile>& file) {
+// anything else (or anything short) goes through the decoder. False when
+// the file is such a BMP but its image cannot be had.
+bool OpenPlainBmp(std::span<const std::uint8_t> header, const std::shared_ptr<ReadOnlyFile>& file,
+                  PixelImage& image) {
   PlainBmp plain;
-  if (!FindPlainBmp(header, file->Size(), plain)) return nullptr;
+  if (!FindPlainBmp(header, file->Size(), plain)) return true;
   const std::uint32_t height = plain.height;
   auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
-  if (!native) return nullptr;
   try {
-    native->row.resize(plain.width);
+    if (native) native->row.resize(plain.width);
   } catch (const std::bad_alloc&) {
-    return nullptr;
+    native.reset();
   }
+  if (!native) return Starve(image);
   native->width = plain.width;
   native->height = height;
   native->format = PixelFormat24bppRGB;
@@ -109,11 +120,13 @@ NativeImage* OpenPlainBmp(std::span<const std::uint8_t> header,
     return true;
   };
   native->rowsOpaque = true;
-  return native.release();
+  image.native = native.release();
+  return true;
 }
 
 // BMP-file storage for a w x h image, all zero bits: opaque black in 24bpp,
-// transparent in 32bpp. False when it cannot be had.
+// transparent in 32bpp. False when its size has no BMP file or the memory
+// cannot be had.
 bool AllocateBmpFile(NativeImage& native) {
   const int bitsPerPixel = native.BitsPerPixel();
   if (!PlanBmpFile(native.width, native.height, bitsPerPixel, native.layout)) return false;
@@ -124,9 +137,13 @@ bool AllocateBmpFile(NativeImage& native) {
   return true;
 }
 
+// Sizes whose image has a BMP file to be saved as, in a format the layer has.
 bool ValidBlankParameters(std::int32_t width, std::int32_t height, PixelFormat format) {
+  BmpFileLayout layout;
   return width > 0 && height > 0 &&
-         (format == PixelFormat24bppRGB || format == PixelFormat32bppARGB);
+         (format == PixelFormat24bppRGB || format == PixelFormat32bppARGB) &&
+         PlanBmpFile(std::uint32_t(width), std::uint32_t(height),
+                     format == PixelFormat32bppARGB ? 32 : 24, layout);
 }
 
 }  // namespace
@@ -153,7 +170,7 @@ PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFor
     native->format = format;
   }
   if (!native || !AllocateBmpFile(*native)) {
-    image->lastStatus = kOutOfMemory;
+    Starve(*image);
     return image;
   }
   image->native = native.release();
@@ -168,26 +185,21 @@ PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, Pixel
     image->lastStatus = kInvalidParameter;
     return image;
   }
+  // Refused above if a blank image of the size would be, so that a later
+  // write or save can always plan its file.
   auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
-  bool ok = native != nullptr;
-  if (ok) {
-    native->width = static_cast<std::uint32_t>(width);
-    native->height = static_cast<std::uint32_t>(height);
-    native->format = format;
-    // Refused here if a blank image of the size would be, so that a later
-    // write or save can always plan its file.
-    BmpFileLayout layout;
-    ok = PlanBmpFile(native->width, native->height, native->BitsPerPixel(), layout);
-  }
   try {
-    if (ok) native->row.resize(native->width);
+    if (native) native->row.resize(std::size_t(width));
   } catch (const std::bad_alloc&) {
-    ok = false;
+    native.reset();
   }
-  if (!ok) {
-    image->lastStatus = kOutOfMemory;
+  if (!native) {
+    Starve(*image);
     return image;
   }
+  native->width = static_cast<std::uint32_t>(width);
+  native->height = static_cast<std::uint32_t>(height);
+  native->format = format;
   native->rows = std::move(rows);
   image->native = native.release();
   return image;
@@ -199,20 +211,21 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   auto file = std::make_shared<ReadOnlyFile>();
   std::vector<std::uint8_t> bytes;
   bool read = file->Open(path);
+  if (!read && file->LackedHandles()) {
+    Starve(*image);
+    return image;
+  }
   try {
     if (read) bytes.resize(std::size_t(std::min<std::uint64_t>(file->Size(), 54)));
     read = read && file->ReadAt(0, bytes);
     if (read) {
-      if (NativeImage* native = OpenPlainBmp(bytes, file)) {
-        image->native = native;
-        return image;
-      }
+      if (!OpenPlainBmp(bytes, file, *image) || image->native != nullptr) return image;
       if (file->Size() > bytes.max_size()) throw std::bad_alloc();
       bytes.resize(std::size_t(file->Size()));
       read = file->ReadAt(0, bytes);
     }
   } catch (const std::bad_alloc&) {
-    image->lastStatus = kOutOfMemory;
+    Starve(*image);
     return image;
   }
   if (!read) {
@@ -222,18 +235,23 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   file.reset();  // closed before decoding
   DecodedBitmap decoded;
   Guid format;
+  // A BMP the memory could not be had for is not tried as a GIF.
   if (DecodeBmp(bytes, decoded)) {
     format = ImageFormatBMP;
-  } else if (DecodeGif(bytes, decoded)) {
+  } else if (!decoded.outOfMemory && DecodeGif(bytes, decoded)) {
     format = ImageFormatGIF;
     decoded.hasAlpha = true;
   } else {
-    image->lastStatus = kUnknownFormat;
+    if (decoded.outOfMemory) {
+      Starve(*image);
+    } else {
+      image->lastStatus = kUnknownFormat;
+    }
     return image;
   }
   NativeImage* native = new (std::nothrow) NativeImage;
   if (native == nullptr) {
-    image->lastStatus = kOutOfMemory;
+    Starve(*image);
     return image;
   }
   native->width = decoded.width;
@@ -350,6 +368,7 @@ bool SaveRows(NativeImage& image, StagedFiles& files, const std::string& path) {
     piece.resize(
         std::max(std::min(kBandBytes, layout.fileBytes), layout.pixelOffset + layout.stride));
   } catch (const std::bad_alloc&) {
+    NoteShortage();
     return false;
   }
   const std::size_t rowBytes = std::size_t(image.width) * std::size_t(bitsPerPixel / 8);
@@ -393,7 +412,7 @@ bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
   if (native == nullptr || !InBounds(*native, x, y)) {
     return Fail(*this, kInvalidParameter);
   }
-  if (!StorePixels(*native)) return Fail(*this, kOutOfMemory);
+  if (!StorePixels(*native)) return Starve(*this);
   WritePixels(*native, std::uint32_t(x), std::uint32_t(y), 1, &argb);
   return true;
 }
@@ -421,7 +440,7 @@ void PixelImage::SetRow(std::int32_t y, std::span<const std::uint32_t> argb) {
   const std::size_t n = RowPixels(*this, y, argb.size());
   if (n == 0) return;
   if (!StorePixels(*native)) {
-    Fail(*this, kOutOfMemory);
+    Starve(*this);
     return;
   }
   WritePixels(*native, 0, std::uint32_t(y), n, argb.data());
@@ -435,8 +454,9 @@ bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& 
   }
   std::vector<std::uint8_t> encoded;
   if (!native->bmpFile) {
+    // The sizes are the decoder's own: only memory can refuse them.
     if (!EncodeBmp(native->width, native->height, native->BitsPerPixel(), native->argb, encoded)) {
-      return Fail(*this, kOutOfMemory);
+      return Starve(*this);
     }
   }
   const std::span<const std::uint8_t> file =
@@ -450,7 +470,7 @@ bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& 
 }
 
 bool PixelImage::SourceFailed() {
-  return native != nullptr && native->rowsFailed;
+  return starved || (native != nullptr && native->rowsFailed);
 }
 
 // Images made from rows, and plain BMP files, hold no pixels to free; the

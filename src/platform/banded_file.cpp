@@ -4,6 +4,8 @@
 #include <new>
 #include <utility>
 
+#include "platform/shortage.h"
+
 namespace tessarel {
 
 BandedFile::BandedFile(std::shared_ptr<ReadOnlyFile> file, std::uint64_t offset,
@@ -26,6 +28,7 @@ bool BandedFile::Row(std::uint32_t r, std::span<const std::uint8_t>& bytes, std:
     try {
       band_.resize(std::size_t((end * rowBits_ + 7) / 8 - bandStart_));
     } catch (const std::bad_alloc&) {
+      NoteShortage();
       return false;  // a single row of a very wide picture can be large
     }
     if (!file_->ReadAt(offset_ + bandStart_, band_)) return false;

@@ -25,6 +25,10 @@ std::string NativePath(const std::string& path);
 
 bool PathExists(const std::string& path);
 
+// Whether path names a symbolic link (POSIX) or a reparse point (Windows):
+// what it reaches may change while the run writes.
+bool IsLink(const std::string& path);
+
 // What a file is, whatever path reaches it: two paths with one identity name
 // the same file.
 struct FileIdentity {
@@ -121,6 +125,8 @@ class ReadOnlyFile {
   // False when the path cannot be opened or is no regular file (a directory,
   // a device, a FIFO). Called once per object.
   bool Open(const std::string& path);
+  // Whether Open failed only for want of memory or of open files.
+  bool LackedHandles() const { return lackedHandles_; }
   // The size when opened.
   std::uint64_t Size() const { return size_; }
   // Fills all of bytes from offset; false when the file ends first (it may
@@ -130,6 +136,7 @@ class ReadOnlyFile {
  private:
   std::intptr_t handle_ = -1;  // a descriptor, or a HANDLE (-1 is also INVALID_HANDLE_VALUE)
   std::uint64_t size_ = 0;
+  bool lackedHandles_ = false;
 };
 
 }  // namespace tessarel

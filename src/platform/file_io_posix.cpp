@@ -8,12 +8,21 @@
 #include <limits>
 
 #include "platform/file_io.h"
+#include "platform/shortage.h"
 
 namespace tessarel {
 namespace {
 
 // Files are made as fopen(..., "wb") would make them: the umask decides.
 constexpr mode_t kNewFileMode = 0666;
+
+// Whether a failed open or creation lacked memory or descriptors, which
+// another moment may have; noted for the batch.
+bool Lacked(int error) {
+  const bool lacked = error == EMFILE || error == ENFILE || error == ENOMEM;
+  if (lacked) NoteShortage();
+  return lacked;
+}
 
 bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
   std::size_t done = 0;
@@ -72,6 +81,11 @@ bool PathExists(const std::string& path) {
   return access(path.c_str(), F_OK) == 0;
 }
 
+bool IsLink(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 std::string NameKey(const std::string& path) {
   return path;
 }
@@ -101,7 +115,10 @@ bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
       temporary = name;
       return open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
     });
-    if (fd < 0) return false;
+    if (fd < 0) {
+      Lacked(errno);
+      return false;
+    }
     entry.temporary = temporary;
   }
   const bool written =
@@ -184,7 +201,10 @@ bool ReadOnlyFile::Open(const std::string& path) {
   // O_NONBLOCK so that a FIFO matched by a pattern cannot hang the run; only
   // regular files are read.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    lackedHandles_ = Lacked(errno);
+    return false;
+  }
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/file_io_win32.h"
+#include "platform/shortage.h"
 
 namespace tessarel {
 namespace {
@@ -85,6 +86,11 @@ std::string NativePath(const std::string& path) {
 
 bool PathExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsLink(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 // Windows compares names as their upper case, whatever the code page.
@@ -189,7 +195,13 @@ ReadOnlyFile::~ReadOnlyFile() {
 bool ReadOnlyFile::Open(const std::string& path) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    lackedHandles_ = error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NOT_ENOUGH_MEMORY ||
+                     error == ERROR_NO_SYSTEM_RESOURCES;
+    if (lackedHandles_) NoteShortage();
+    return false;
+  }
   // Devices ("CON", "NUL") and pipes are not disk files and would block or
   // never end.
   BY_HANDLE_FILE_INFORMATION info{};
