@@ -15,6 +15,7 @@
 
 #include "image/pixel_image_gdiplus.h"
 #include "platform/file_io_win32.h"
+#include "platform/shortage.h"
 
 namespace tessarel {
 
@@ -54,6 +55,16 @@ bool Record(PixelImage& image, GpStatus status) {
   if (status == Gdiplus::Ok) return true;
   image.lastStatus = static_cast<ImageStatus>(status);
   return false;
+}
+
+// For a bitmap of a size already checked, GDI+'s OutOfMemory means what it
+// says (for a file it also stands for a file it cannot decode).
+bool RecordBuilt(PixelImage& image, GpStatus status) {
+  if (status == Gdiplus::OutOfMemory) {
+    image.starved = true;
+    NoteShortage();
+  }
+  return Record(image, status);
 }
 
 // What every call on an object without a native image reports.
@@ -142,8 +153,9 @@ PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFor
   PixelImagePtr image = NewImage();
   if (!image) return image;
   NativeImage& native = BlockOf(*image).native;
-  if (Record(*image,
-             gdip::GdipCreateBitmapFromScan0(width, height, 0, format, nullptr, &native.bitmap))) {
+  const GpStatus status =
+      gdip::GdipCreateBitmapFromScan0(width, height, 0, format, nullptr, &native.bitmap);
+  if (width > 0 && height > 0 ? RecordBuilt(*image, status) : Record(*image, status)) {
     native.width = width;
     native.height = height;
     image->native = &native;
@@ -271,7 +283,8 @@ GpStatus LoadFile(NativeImage& native, Gdiplus::GpBitmap*& bitmap) {
 Gdiplus::GpBitmap* Build(PixelImage& image) {
   NativeImage& native = *image.native;
   Gdiplus::GpBitmap* bitmap = nullptr;
-  if (Record(image, native.rows ? BuildFromRows(native, bitmap) : LoadFile(native, bitmap))) {
+  if (native.rows ? RecordBuilt(image, BuildFromRows(native, bitmap))
+                  : Record(image, LoadFile(native, bitmap))) {
     return bitmap;
   }
   if (native.width == 0) image.native = nullptr;
@@ -405,7 +418,7 @@ bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& 
 }
 
 bool PixelImage::SourceFailed() {
-  return native != nullptr && native->sourceFailed;
+  return starved || (native != nullptr && native->sourceFailed);
 }
 
 void PixelImage::Unload() {

@@ -18,7 +18,10 @@ using Bytes = std::vector<std::uint8_t>;
 const fs::path kCases = fs::path(TESSAREL_SOURCE_DIR) / "tests/data/cases";
 const std::string kSep(1, PlatformSeparator());
 const std::regex kVerbs(
-    "case|only|file|dir|link|limit|openfiles|plainfs|fail|noinput|run|out|output|expect|listing");
+    "case|only|file|dir|link|limit|openfiles|plainfs|fail|noinput|nooutput|run|out|output|expect|"
+    "listing|mode");
+
+const std::regex kFailures("write|pread|alloc [0-9]+");
 
 struct Line {
   int number = 0;
@@ -85,9 +88,14 @@ void RunCase(const std::vector<Line>& lines) {
     if (verb == "link") fs::create_symlink(testing::Utf8Path(tail), full);
     if (verb == "limit") limit.bytes = std::stoull(path), limit.killAtLimit = tail == "kill";
     if (verb == "openfiles") limit.openFiles = std::stoull(path);
-    if (verb == "plainfs" || verb == "fail") limit.shim = verb == "fail" ? path : verb;
-    EXPECT_TRUE(verb != "fail" || path == "write" || path == "pread") << path;
+    if (verb == "plainfs" || verb == "fail") limit.shim = verb == "fail" ? lines[i].rest : verb;
+    EXPECT_TRUE(verb != "fail" || std::regex_match(lines[i].rest, kFailures)) << lines[i].rest;
     if (verb == "noinput") limit.noInput = true;
+    if (verb == "nooutput") limit.noOutput = true;
+    if (verb == "mode") {
+      EXPECT_EQ(fs::status(full).permissions() & fs::perms::mask, fs::perms(std::stoi(tail, 0, 8)))
+          << path;
+    }
     if (verb == "expect") {
       EXPECT_TRUE(fs::is_regular_file(full)) << path;
       EXPECT_EQ(testing::ReadBytes(full), Content(tail)) << path;

@@ -1,4 +1,5 @@
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +38,8 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
       signal(SIGXFSZ, limit.killAtLimit ? SIG_DFL : SIG_IGN);
     }
     if (limit.noInput) close(STDIN_FILENO);
+    if (limit.noOutput) close(STDOUT_FILENO);
+    umask(022);
     if (!limit.shim.empty()) {
       // The shim comes before the sanitizer's runtime, which must be told it may.
       const char* asan = std::getenv("ASAN_OPTIONS");

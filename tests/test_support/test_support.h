@@ -47,13 +47,14 @@ struct ToolResult {
 // POSIX only: no file of the child may grow past bytes (0: no limit); at the
 // limit a write fails, or with killAtLimit the child is killed (SIGXFSZ). A
 // shim changes its file system (tests/test_support/fs_shim_posix.cpp). It may
-// have openFiles files open at once, and starts with standard input closed
-// where noInput says so.
+// have openFiles files open at once, and starts with standard input or output
+// closed where noInput or noOutput says so; its umask is 022.
 struct RunLimits {
   std::uint64_t bytes = 0;
   bool killAtLimit = false;
   std::string shim;
   bool noInput = false;
+  bool noOutput = false;
   std::uint64_t openFiles = 1024;  // the usual default, whatever this machine allows
 };
 
