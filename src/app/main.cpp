@@ -14,6 +14,7 @@ namespace {
 
 int RunTessarel(int argc, char** argv) {
   PrepareStandardStreams();
+  ShareOneHeap();
   try {
     ImagingSession imaging;
     std::vector<std::string> args;

@@ -11,6 +11,11 @@ namespace tessarel {
 // result lines, wherever they go, change no file and stop no conversion.
 void PrepareStandardStreams();
 
+// Makes every thread allocate from one heap: a heap of a thread's own
+// reserves address space it may never use, which a limit on address space
+// (ulimit -v) would take from the files converted beside it.
+void ShareOneHeap();
+
 // The processors the process may run on (its affinity, not the machine's
 // count); at least 1.
 unsigned UsableProcessors();

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <malloc.h>
 #include <sched.h>
 #include <sys/resource.h>
 
@@ -28,6 +29,10 @@ void PrepareStandardStreams() {
     // The lowest free descriptor is the one closed: the null device takes it.
     if (!IsOpen(fd) && open("/dev/null", O_RDWR) < 0) return;
   }
+}
+
+void ShareOneHeap() {
+  mallopt(M_ARENA_MAX, 1);
 }
 
 unsigned UsableProcessors() {

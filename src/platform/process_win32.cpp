@@ -15,6 +15,9 @@ namespace tessarel {
 // to a missing or broken one simply fail.
 void PrepareStandardStreams() {}
 
+// The process heap is one for every thread already.
+void ShareOneHeap() {}
+
 unsigned UsableProcessors() {
   DWORD_PTR process = 0, system = 0;
   if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0) {
