@@ -40,6 +40,14 @@ bool IsMaskName(const std::string& name) {
   return name.find("_mask.") != std::string::npos;
 }
 
+// The threads that convert a run's files: one per processor the process may
+// use, at most eight (beyond that the disk, not the processor, sets the
+// pace), and no more than there are files.
+std::size_t BatchWorkers(unsigned processors, std::size_t files) {
+  constexpr std::size_t kMaxWorkers = 8;
+  return std::min({std::size_t{processors}, kMaxWorkers, files});
+}
+
 enum class Prepared { NotLoaded, NotStaged, Staged };
 
 // One listed file: its output written where no final name shows it, then
@@ -239,12 +247,6 @@ class Batch {
 };
 
 }  // namespace
-
-std::size_t BatchWorkers(unsigned cores, std::size_t files) {
-  // Beyond this many files in flight the disk, not the processor, sets the pace.
-  constexpr std::size_t kMaxWorkers = 8;
-  return std::min({std::max<std::size_t>(cores, 1), kMaxWorkers, files});
-}
 
 void RunBatch(const RunRequest& request) {
   CreateOutputDirectory(request.outputDir);

@@ -13,8 +13,4 @@ namespace tessarel {
 // what converting them one after another would.
 void RunBatch(const RunRequest& request);
 
-// The threads that convert a run's files: one per processor the process may
-// use, at least one, at most eight, and no more than there are files.
-std::size_t BatchWorkers(unsigned cores, std::size_t files);
-
 }  // namespace tessarel

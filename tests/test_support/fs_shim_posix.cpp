@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
@@ -40,71 +39,27 @@ Function* Next(const char* name, Function*) {
 
 // The size "alloc N" refuses; 0 for none. Reads the environment only, and
 // again each time until it is there: the first allocations come before it.
-std::size_t RefusedSize() {
-  static std::atomic<std::size_t> size{0};
-  if (size == 0) {
-    const char* shim = std::getenv("TESSAREL_SHIM");
-    if (shim != nullptr && std::strncmp(shim, "alloc ", 6) == 0) {
-      size = std::size_t(std::strtoull(shim + 6, nullptr, 10));
-    }
-  }
-  return size;
-}
-
 bool Refused(std::size_t size) {
-  return size != 0 && size == RefusedSize();
+  static std::atomic<std::size_t> refused{0};
+  const char* shim = refused == 0 ? std::getenv("TESSAREL_SHIM") : nullptr;
+  if (shim != nullptr && std::strncmp(shim, "alloc ", 6) == 0)
+    refused = std::strtoull(shim + 6, 0, 10);
+  return size != 0 && size == refused;
 }
 
-void* NoMemory() {
-  errno = ENOMEM;
-  return nullptr;
-}
-
-// Allocations made while dlsym looks up the real allocator come from here.
-alignas(16) char early[4096];
-std::size_t earlyUsed = 0;
-bool resolving = false;
-
-bool IsEarly(const void* p) {
-  return p >= early && p < early + sizeof early;
-}
-
-void* Early(std::size_t size) {
-  size = (size + 15) / 16 * 16;
-  if (size > sizeof early - earlyUsed) return nullptr;
-  void* p = early + earlyUsed;
-  earlyUsed += size;
-  return p;
-}
-
-// The next definition of an allocation function, looked up on first use.
+// The next definition, for the sanitizers' allocators as for the C library's.
 template <typename Function>
-Function* Real(Function*& real, const char* name) {
-  if (real == nullptr && !resolving) {
-    resolving = true;
-    real = reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
-    resolving = false;
-  }
-  return real;
+Function* Real(Function*& slot, const char* name) {
+  if (slot == nullptr) slot = reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
+  return slot;
 }
+using Allocate = void*(std::size_t);
+Allocate* realMalloc = nullptr;
+Allocate* realNew = nullptr;
+void* (*realCalloc)(std::size_t, std::size_t) = nullptr;
 
-using Malloc = void*(std::size_t);
-using Calloc = void*(std::size_t, std::size_t);
-using Realloc = void*(void*, std::size_t);
-using Free = void(void*);
-Malloc* realMalloc = nullptr;
-Calloc* realCalloc = nullptr;
-Realloc* realRealloc = nullptr;
-Free* realFree = nullptr;
-Malloc* realNew = nullptr;
-Malloc* realNewArray = nullptr;
-
-void* Allocate(Malloc*& real, const char* name, std::size_t size) {
-  if (Refused(size)) throw std::bad_alloc();
-  Malloc* next = Real(real, name);
-  void* p = next != nullptr ? next(size) : nullptr;
-  if (p == nullptr) throw std::bad_alloc();
-  return p;
+void* NewOrNull(std::size_t size) {
+  return Refused(size) ? nullptr : Real(realNew, "_Znwm")(size);
 }
 
 int Open(const char* path, int flags, va_list args) {
@@ -140,51 +95,19 @@ ssize_t pread(int fd, void* bytes, size_t size, off_t offset) {
 ssize_t pread64(int, void*, size_t, off_t) __attribute__((alias("pread")));
 
 void* malloc(size_t size) {
-  if (Refused(size)) return NoMemory();
-  Malloc* real = Real(realMalloc, "malloc");
-  return real != nullptr ? real(size) : Early(size);
+  return Refused(size) ? Refuse(ENOMEM), nullptr : Real(realMalloc, "malloc")(size);
 }
 void* calloc(size_t count, size_t size) {
-  if (size != 0 && count > SIZE_MAX / size) return NoMemory();
-  if (Refused(count * size)) return NoMemory();
-  Calloc* real = Real(realCalloc, "calloc");
-  return real != nullptr ? real(count, size) : Early(count * size);  // early is zero
-}
-void* realloc(void* p, size_t size) {
-  if (Refused(size)) return NoMemory();
-  if (IsEarly(p)) {
-    void* moved = malloc(size);
-    const auto left = std::size_t(early + sizeof early - static_cast<char*>(p));
-    if (moved != nullptr) std::memcpy(moved, p, std::min(size, left));
-    return moved;
-  }
-  Realloc* real = Real(realRealloc, "realloc");
-  return real != nullptr ? real(p, size) : nullptr;
-}
-void free(void* p) {
-  if (p == nullptr || IsEarly(p)) return;
-  if (Free* real = Real(realFree, "free")) real(p);
+  const bool refused = size != 0 && count <= SIZE_MAX / size && Refused(count * size);
+  return refused ? Refuse(ENOMEM), nullptr : Real(realCalloc, "calloc")(count, size);
 }
 }
 
 // The sanitizers' operator new takes no detour through malloc.
 void* operator new(std::size_t size) {
-  return Allocate(realNew, "_Znwm", size);
-}
-void* operator new[](std::size_t size) {
-  return Allocate(realNewArray, "_Znam", size);
+  void* p = NewOrNull(size);
+  return p != nullptr ? p : throw std::bad_alloc();
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return Allocate(realNew, "_Znwm", size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return Allocate(realNewArray, "_Znam", size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  return NewOrNull(size);
 }
