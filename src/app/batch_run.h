@@ -1,8 +1,6 @@
 // Convert every file a pattern matches, one result line each, in listing order.
 #pragma once
 
-#include <cstddef>
-
 #include "app/command_line.h"
 
 namespace tessarel {
