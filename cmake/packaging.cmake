@@ -1,7 +1,8 @@
 # Installation and packages: a .deb on Linux; on Windows a .zip holding the
 # 64-bit and 32-bit executables side by side (make package builds both).
-# What the packages say about the tool is set here once: the version comes
-# from project(), the copyright line from LICENSE.
+# What the packages say about the tool is set here once, for the .deb, the
+# manual page and the zip's README.txt: the version comes from project(), the
+# copyright line from LICENSE.
 set(TESSAREL_SUMMARY "convert 16-bit RAW sprites to BMP and from BMP or GIF")
 set(TESSAREL_DESCRIPTION
 "Tessarel is a console tool for a headerless 16-bit RAW picture format used
@@ -44,7 +45,8 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 function(tessarel_fill source destination)
   cmake_parse_arguments(PARSE_ARGV 2 fill CRLF "" "")
   file(READ ${source} text)
-  foreach(name PROJECT_VERSION TESSAREL_SUMMARY TESSAREL_COPYRIGHT TESSAREL_DOC_DIR)
+  foreach(name PROJECT_VERSION TESSAREL_SUMMARY TESSAREL_DESCRIPTION TESSAREL_COPYRIGHT
+               TESSAREL_DOC_DIR)
     string(REPLACE "@${name}@" "${${name}}" text "${text}")
   endforeach()
   if(text MATCHES "@[A-Z_]+@")
