@@ -12,7 +12,8 @@ memory (/usr/bin/time -v), the same with the tool held to one core (taskset -c 0
 and the same for the I/O floor: reading the same
 input bytes (cat) and creating and writing files of the same number and sizes
 as the outputs (cp -r of a directory shaped like the output), once on one
-thread and once split between two.
+thread and once split between two. Natively it also times the start of a
+run, with and without SDL (which the preview opens only when it is shown).
 """
 import argparse
 import os
@@ -130,6 +131,19 @@ def core_scaling(runs):
     return 2 * statistics.median(alone) / statistics.median(both)
 
 
+def start_up(tool, runs):
+    """Median milliseconds of a run that prints the usage text, as built and
+    with SDL and the libraries it needs loaded at start, as linking it would."""
+    def median_ms(env):
+        walls = []
+        for _ in range(runs):
+            start = time.perf_counter()
+            subprocess.run([tool], stdout=subprocess.DEVNULL, env=env, check=True)
+            walls.append(time.perf_counter() - start)
+        return statistics.median(walls) * 1000
+    return median_ms(None), median_ms(dict(os.environ, LD_PRELOAD="libSDL2-2.0.so.0"))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("tool")
@@ -158,6 +172,10 @@ def main():
     scaling = core_scaling(opts.runs)
     print(f"Two busy processes do {scaling:.2f} times the work of one (2.00 on two whole "
           f"cores): no batch runs faster than {1 / scaling:.2f} of its time on one core.\n")
+    if not opts.launcher:
+        alone, with_sdl = start_up(tool, 200)
+        print(f"Start-up (the usage text, median of 200): {alone:.1f} ms; with SDL loaded at "
+              f"start, as if linked: {with_sdl:.1f} ms.\n")
     tool = launch + [tool]
     print("| Conversion | Tessarel | One core | I/O floor | Floor, 2 threads | Ratio to floor "
           "| Ratio to one core | Floor's own ratio | Peak RSS | Bytes/pixel |")

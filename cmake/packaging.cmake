@@ -1,7 +1,8 @@
 # Installation and packages: a .deb on Linux; on Windows a .zip holding the
 # 64-bit and 32-bit executables side by side (make package builds both).
-# What the packages say about the tool is set here once: the version comes
-# from project(), the copyright line from LICENSE.
+# What the packages say about the tool is set here once, for the .deb, the
+# manual page and the zip's README.txt: the version comes from project(), the
+# copyright line from LICENSE.
 set(TESSAREL_SUMMARY "convert 16-bit RAW sprites to BMP and from BMP or GIF")
 set(TESSAREL_DESCRIPTION
 "Tessarel is a console tool for a headerless 16-bit RAW picture format used
@@ -33,18 +34,29 @@ list(JOIN numbers "," TESSAREL_VERSION_COMMAS)
 list(JOIN numbers "." TESSAREL_VERSION_QUAD)
 set(generated ${CMAKE_BINARY_DIR}/packaging)
 # Files read here rather than through configure_file would otherwise go stale.
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-             ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/README.md)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
 # Package contents must not depend on the builder's umask.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-# Windows users open text files in Notepad, which wants CRLF line ends on
-# older systems; configure_file would also replace the size mask's "@wx@".
-function(tessarel_write_crlf source destination)
+# Fills in @NAME@ for the names listed here and no others: configure_file
+# would take the size mask's "@wx@" in "(@wx@h)" for a variable too, and drop
+# it. CRLF gives Windows' line ends, which Notepad wants on older systems.
+function(tessarel_fill source destination)
+  cmake_parse_arguments(PARSE_ARGV 2 fill CRLF "" "")
   file(READ ${source} text)
-  string(REPLACE "\n" "\r\n" text "${text}")
+  foreach(name PROJECT_VERSION TESSAREL_SUMMARY TESSAREL_DESCRIPTION TESSAREL_COPYRIGHT
+               TESSAREL_DOC_DIR)
+    string(REPLACE "@${name}@" "${${name}}" text "${text}")
+  endforeach()
+  if(text MATCHES "@[A-Z_]+@")
+    message(FATAL_ERROR "${source}: ${CMAKE_MATCH_0} is not a name tessarel_fill knows")
+  endif()
+  if(fill_CRLF)
+    string(REPLACE "\n" "\r\n" text "${text}")
+  endif()
   file(WRITE ${destination} "${text}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
 endfunction()
 
 if(WIN32)
@@ -65,8 +77,8 @@ if(WIN32)
   else()
     set(TESSAREL_EXE_DIR 32-bit)
   endif()
-  tessarel_write_crlf(${PROJECT_SOURCE_DIR}/README.md ${generated}/README.txt)
-  tessarel_write_crlf(${PROJECT_SOURCE_DIR}/LICENSE ${generated}/LICENSE.txt)
+  tessarel_fill(${PROJECT_SOURCE_DIR}/cmake/windows-readme.txt ${generated}/README.txt CRLF)
+  tessarel_fill(${PROJECT_SOURCE_DIR}/LICENSE ${generated}/LICENSE.txt CRLF)
   install(TARGETS Tessarel RUNTIME DESTINATION ${TESSAREL_EXE_DIR})
   install(FILES ${generated}/README.txt DESTINATION .)
   install(FILES ${generated}/LICENSE.txt DESTINATION licences)
@@ -77,7 +89,7 @@ if(WIN32)
 else()
   include(GNUInstallDirs)
   set(TESSAREL_DOC_DIR ${CMAKE_INSTALL_FULL_DATAROOTDIR}/doc/tessarel)
-  configure_file(docs/Tessarel.1.in ${generated}/Tessarel.1 @ONLY)
+  tessarel_fill(${PROJECT_SOURCE_DIR}/docs/Tessarel.1.in ${generated}/Tessarel.1)
   configure_file(cmake/debian-changelog.in ${generated}/changelog @ONLY)
   # Debian's machine-readable copyright file, around the text of LICENSE.
   file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
@@ -98,10 +110,20 @@ License: Expat
   # Compressed as Debian wants them: best compression, no name or time inside.
   execute_process(COMMAND gzip -9nkf Tessarel.1 changelog
                   WORKING_DIRECTORY ${generated} COMMAND_ERROR_IS_FATAL ANY)
+  # Linux commands are typed in lower case: the command and its page under
+  # that name too, as links that install as links.
+  file(CREATE_LINK Tessarel ${generated}/tessarel SYMBOLIC)
+  file(CREATE_LINK Tessarel.1.gz ${generated}/tessarel.1.gz SYMBOLIC)
   install(TARGETS Tessarel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${generated}/Tessarel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${generated}/tessarel DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${generated}/Tessarel.1.gz ${generated}/tessarel.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES README.md ${generated}/copyright ${generated}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tessarel)
+  # The README's links into docs/ hold in the installed copy too.
+  file(GLOB doc_pages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
+  install(FILES ${doc_pages} docs/preview.png
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tessarel/docs)
 endif()
 
 set(CPACK_PACKAGE_NAME tessarel)
@@ -110,7 +132,6 @@ set(CPACK_PACKAGE_CONTACT "${TESSAREL_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${TESSAREL_SUMMARY}")
 set(CPACK_PACKAGE_DESCRIPTION "${TESSAREL_DESCRIPTION}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_PACKAGE_DIRECTORY ${PROJECT_SOURCE_DIR}/dist)
 set(CPACK_STRIP_FILES ON)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)

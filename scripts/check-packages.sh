@@ -1,9 +1,11 @@
 #!/bin/sh
-# check-packages.sh DEB ZIP VERSION: what a distribution's packager and a Windows user would
-# try first. lintian finds no error and no warning in the .deb (info tags are printed); the zip
-# holds the licences and README.txt with CRLF line ends; its executables carry their version
-# resource and, under Wine, convert a sample RAW file. The 32-bit one runs only where the
-# kernel runs 32-bit code and 32-bit Wine is installed.
+# check-packages.sh DEB ZIP VERSION: what a distribution's packager, a Linux user and a Windows
+# user would try first. lintian finds no error and no warning in the .deb (info tags are
+# printed); its manual page renders with every size mask of its source (scripts/check-manpage.sh),
+# and `tessarel` and `man tessarel` reach the command and its page. The zip holds the licences
+# and a README.txt for Windows users with CRLF line ends; its executables carry their version
+# resource and, under Wine, tell their version and convert a sample RAW file. The 32-bit one runs
+# only where the kernel runs 32-bit code and 32-bit Wine is installed.
 set -eu
 deb=$1 zip=$2 version=$3
 cd "$(dirname "$0")/.."
@@ -30,6 +32,14 @@ trap 'exit 130' INT TERM
 echo "== lintian $deb"
 lintian --fail-on error,warning --display-info "$deb" || fail "lintian: errors or warnings above"
 
+echo "== $deb: the manual page and the lower-case names"
+dpkg-deb -x "$deb" "$tmp/deb"
+scripts/check-manpage.sh "$tmp/deb/usr/share/man/man1/Tessarel.1.gz" docs/Tessarel.1.in
+[ "$(readlink "$tmp/deb/usr/bin/tessarel")" = Tessarel ] || fail "no /usr/bin/tessarel link"
+[ "$(readlink "$tmp/deb/usr/share/man/man1/tessarel.1.gz")" = Tessarel.1.gz ] ||
+  fail "no tessarel.1.gz link"
+[ "$("$tmp/deb/usr/bin/tessarel" --version)" = "Tessarel $version" ] || fail "tessarel --version"
+
 echo "== $zip"
 unzip -q "$zip" -d "$tmp/zip"
 top=$tmp/zip/$(basename "$zip" .zip)
@@ -41,6 +51,10 @@ cr=$(printf '\r')
 for file in README.txt licences/LICENSE.txt; do
   ! grep -q -v "$cr\$" "$top/$file" || fail "$file has a line without CRLF"
 done
+# Written for Windows: nothing a Linux reader would type, the size mask whole.
+! grep -q -E 'make (demo|test|build|package)|apt-get|sudo' "$top/README.txt" ||
+  fail "README.txt speaks of Linux commands"
+grep -q -F '(@wx@h)' "$top/README.txt" || fail 'README.txt has no "(@wx@h)"'
 for bits in 64 32; do
   # The resource's strings are UTF-16: without the zero bytes they read as ASCII.
   wrestool -x --raw -t16 "$top/$bits-bit/Tessarel.exe" | tr -d '\000' |
@@ -56,14 +70,17 @@ run_exe() {
   cp "$sample" "$work/p(23x23).raw"
   prefix=$(mktemp -d)
   started=$(date +%s)
-  (cd "$work" && WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" \
-    timeout 300 "$1" "$top/$2-bit/Tessarel.exe" -c:BMP 'p(23x23).raw' out) \
-    </dev/null >"$work/stdout" 2>"$work/stderr" || fail "$2-bit: status $?: $(head -c 500 "$work/stderr")"
+  for args in "--version" "-c:BMP p(23x23).raw out"; do
+    # shellcheck disable=SC2086 # $args is the arguments
+    (cd "$work" && WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" \
+      timeout 300 "$1" "$top/$2-bit/Tessarel.exe" $args) \
+      </dev/null >>"$work/stdout" 2>>"$work/stderr" || fail "$2-bit: status $?: $(head -c 500 "$work/stderr")"
+  done
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
   WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
   rm -rf "$prefix"
   prefix=
-  printf 'p(23x23).raw -OK\r\n' | cmp -s - "$work/stdout" ||
+  printf 'Tessarel %s\r\np(23x23).raw -OK\r\n' "$version" | cmp -s - "$work/stdout" ||
     fail "$2-bit printed $(od -c "$work/stdout" | head -n 5)"
   [ -f "$work/out/p(23x23).bmp" ] && [ -f "$work/out/p(23x23)_mask.bmp" ] ||
     fail "$2-bit wrote no BMP pair"

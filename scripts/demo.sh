@@ -7,8 +7,17 @@ tool=${1:-build/Tessarel}
 cd "$(dirname "$0")/.."
 rm -rf demo-out
 mkdir demo-out
+# Each command is shown as it is typed, its patterns quoted so that the shell
+# hands them to the tool unexpanded.
 run() {
-  echo "\$ Tessarel $*"
+  line="\$ $tool"
+  for arg in "$@"; do
+    case $arg in
+      *[!A-Za-z0-9_./:=-]*) line="$line '$arg'" ;;
+      *) line="$line $arg" ;;
+    esac
+  done
+  echo "$line"
   "$tool" "$@"
 }
 run -c:BMP 'samples/raw/*.raw' demo-out/bmp

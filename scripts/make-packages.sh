@@ -33,9 +33,14 @@ cmake -S . -B build-package-win64 $release --toolchain cmake/mingw-w64-x86_64.cm
 cmake --build build-package-win64 -j "$jobs" --target Tessarel
 (cd build-package-win64 && cpack -G ZIP)
 
+# CPack stages its packages in the build trees; dist/ gets the packages alone.
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-package-linux/CMakeCache.txt)
 deb=dist/tessarel_${version}_amd64.deb
 zip=dist/tessarel-$version-windows.zip
+rm -rf dist
+mkdir dist
+mv "build-package-linux/$(basename "$deb")" "$deb"
+mv "build-package-win64/$(basename "$zip")" "$zip"
 python3 scripts/normalise-zip.py "$zip"
 ls -l "$deb" "$zip"
 scripts/check-packages.sh "$deb" "$zip" "$version"

@@ -45,6 +45,16 @@ RunRequest ParseCommandLine(const std::vector<std::string>& args) {
       request.mode = RunMode::Usage;
       return request;
     case 1:
+      // The spellings people try first on Linux and on Windows. Any other
+      // single argument is a file to preview, whatever it looks like.
+      if (args[0] == "--help" || args[0] == "-h" || args[0] == "-?" || args[0] == "/?") {
+        request.mode = RunMode::Usage;
+        return request;
+      }
+      if (args[0] == "--version") {
+        request.mode = RunMode::Version;
+        return request;
+      }
       request.mode = RunMode::Preview;
       request.pattern = args[0];
       break;
@@ -140,6 +150,10 @@ void PrintUsage() {
     std::fputs(example[1], stdout);
   }
   std::fputs("\n", stdout);
+}
+
+void PrintVersion() {
+  std::fputs("Tessarel " TESSAREL_VERSION "\n", stdout);
 }
 
 }  // namespace tessarel

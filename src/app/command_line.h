@@ -1,4 +1,5 @@
-// The command line: up to four arguments, recognised by position.
+// The command line: up to four arguments, recognised by position; a single
+// help or version request is the one argument read by what it says.
 #pragma once
 
 #include <string>
@@ -6,7 +7,7 @@
 
 namespace tessarel {
 
-enum class RunMode { Usage, Preview, Convert, Nothing };
+enum class RunMode { Usage, Version, Preview, Convert, Nothing };
 
 struct RunRequest {
   RunMode mode = RunMode::Nothing;
@@ -21,5 +22,6 @@ struct RunRequest {
 RunRequest ParseCommandLine(const std::vector<std::string>& args);
 
 void PrintUsage();
+void PrintVersion();
 
 }  // namespace tessarel

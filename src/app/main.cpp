@@ -24,6 +24,9 @@ int RunTessarel(int argc, char** argv) {
       case RunMode::Usage:
         PrintUsage();
         break;
+      case RunMode::Version:
+        PrintVersion();
+        break;
       case RunMode::Preview:
         ShowPreview(request.pattern, request.sizeMask);
         break;

@@ -13,8 +13,8 @@ namespace tessarel {
 namespace {
 
 // SDL is opened only when a preview is shown: linked into the program, it
-// and the fifty libraries it needs would add about 5 ms to the start of
-// every conversion run.
+// and the fifty libraries it needs would add about 3 ms to the start of
+// every conversion run (bench/run.sh times both).
 // clang-format off
 #define TESSAREL_SDL_FUNCTIONS(F)                                                      \
   F(CreateRenderer) F(CreateTexture) F(CreateWindow) F(Delay) F(DestroyRenderer)       \

@@ -17,6 +17,7 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 const fs::path kCases = fs::path(TESSAREL_SOURCE_DIR) / "tests/data/cases";
 const std::string kSep(1, PlatformSeparator());
+const std::string kVersion = TESSAREL_VERSION;
 const std::regex kVerbs(
     "case|only|file|dir|link|limit|openfiles|plainfs|fail|noinput|nooutput|run|out|output|expect|"
     "listing|mode");
@@ -55,7 +56,8 @@ std::vector<std::vector<Line>> ReadCases(const fs::path& file) {
   std::vector<std::vector<Line>> cases;
   int number = 0, copies = 1;
   for (std::string text; std::getline(in, text); copies = 1) {
-    std::istringstream words(std::regex_replace(text, std::regex(R"(\{sep\})"), kSep));
+    text = std::regex_replace(text, std::regex(R"(\{sep\})"), kSep);
+    std::istringstream words(std::regex_replace(text, std::regex(R"(\{version\})"), kVersion));
     Line line{++number, {}, {}};
     if (!(words >> line.verb) || line.verb.starts_with('#')) continue;
     if (line.verb == "each") words >> copies >> line.verb;
