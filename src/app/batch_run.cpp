@@ -10,12 +10,14 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "convert/bmp_pair.h"
 #include "convert/picture_source.h"
 #include "convert/raw_file.h"
 #include "platform/directory.h"
+#include "platform/failure_reason.h"
 #include "platform/process.h"
 #include "platform/shortage.h"
 #include "platform/wildcard.h"
@@ -56,11 +58,16 @@ struct Conversion {
   std::string inPath, outPath;  // as printed: the directories as typed
   std::string inFile, outFile;  // as used: the typed directories made native
   Prepared prepared = Prepared::NotLoaded;
+  std::string reason;  // why it was not staged
   StagedFiles files;
 };
 
-// Loads the input and writes its output aside.
-Prepared Prepare(Direction direction, const std::string& sizeMask, Conversion& item) {
+// The reason for a failure, on standard error.
+void ReportFailure(const std::string& path, const std::string& reason) {
+  std::fprintf(stderr, "Tessarel: %s: %s\n", path.c_str(), reason.c_str());
+}
+
+Prepared PrepareExplained(Direction direction, const std::string& sizeMask, Conversion& item) {
   try {
     PixelImagePtr picture, mask;
     if (direction == Direction::ToBmp) {
@@ -76,19 +83,45 @@ Prepared Prepare(Direction direction, const std::string& sizeMask, Conversion& i
   } catch (const std::exception&) {
     // Memory ran out: the output fails like any that cannot be written.
     NoteShortage();
+    Explain("not enough memory");
     return Prepared::NotStaged;
   }
 }
 
+// Loads the input and writes its output aside; says why in item.reason when
+// it cannot.
+Prepared Prepare(Direction direction, const std::string& sizeMask, Conversion& item) {
+  FailureReason why;
+  const Prepared prepared = PrepareExplained(direction, sizeMask, item);
+  item.reason = prepared == Prepared::Staged ? std::string() : why.Text();
+  return prepared;
+}
+
 // The result line, after the output is put in place unless that would
-// replace the input or a file the run has written.
-std::string Finish(Conversion& item, ProtectedFiles& protect) {
-  if (item.prepared == Prepared::NotLoaded) return item.inPath + " -ERROR LOAD\n";
-  protect.SetInput(item.inFile);
-  if (item.prepared == Prepared::Staged && item.files.Commit(&protect)) {
-    return item.inPath + " -OK\n";
+// replace the input or a file the run has written; the reason for a failure
+// goes to standard error. outputDirFailure says why the output directory
+// could not be made, if it could not.
+void Finish(Conversion& item, ProtectedFiles& protect, const std::string& outputDirFailure) {
+  std::string line, path, reason = item.reason;
+  if (item.prepared == Prepared::NotLoaded) {
+    line = item.inPath + " -ERROR LOAD\n";
+    path = item.inPath;
+  } else {
+    protect.SetInput(item.inFile);
+    FailureReason why;
+    if (item.prepared == Prepared::Staged && item.files.Commit(&protect)) {
+      std::fputs((item.inPath + " -OK\n").c_str(), stdout);
+      return;
+    }
+    if (item.prepared == Prepared::Staged) reason = why.Text();
+    if (!outputDirFailure.empty()) reason = outputDirFailure;
+    line = item.outPath + " -FAILD\n";
+    path = item.outPath;
   }
-  return item.outPath + " -FAILD\n";
+  std::fputs(line.c_str(), stdout);
+  // In order with the result lines where both go to one terminal.
+  std::fflush(stdout);
+  ReportFailure(path, reason.empty() ? "cannot be converted" : reason);
 }
 
 // The files of one run, converted by several threads while the run shows
@@ -106,6 +139,8 @@ class Batch {
         protect_(DirectoryOrDot(request.inputDir), DirectoryOrDot(request.outputDir)),
         completed_(names_.size() + 1),
         done_(names_.size()) {}
+
+  void SetOutputDirFailure(std::string reason) { outputDirFailure_ = std::move(reason); }
 
   void Run() {
     inFlight_ = FilesInFlight(SpareFileHandles());
@@ -205,8 +240,7 @@ class Batch {
       lock.unlock();
       if (finished) {
         try {
-          const std::string line = Finish(*finished, protect_);
-          std::fputs(line.c_str(), stdout);
+          Finish(*finished, protect_, outputDirFailure_);
         } catch (const std::exception&) {
           // Memory ran out for the result line: the file shows nothing.
         }
@@ -234,6 +268,7 @@ class Batch {
   const Direction direction_;
   const std::vector<std::string> names_;
   ProtectedFiles protect_;  // used by the finishing thread only
+  std::string outputDirFailure_;
   bool parallel_ = false;
   std::size_t inFlight_ = 1;
   std::shared_mutex preparing_;
@@ -249,15 +284,27 @@ class Batch {
 }  // namespace
 
 void RunBatch(const RunRequest& request) {
-  CreateOutputDirectory(request.outputDir);
+  const std::string outputDirFailure = CreateOutputDirectory(request.outputDir);
   std::vector<std::string> names = FindMatchingNames(request.pattern);
+  if (names.empty()) ReportFailure(request.pattern, "no file matches");
   if (DirectionOf(request.format) == Direction::Neither) {
+    bool told = false;
     for (const std::string& name : names) {
-      if (!IsMaskName(name)) std::fputs("Wrong Parameters\n", stdout);
+      if (IsMaskName(name)) continue;
+      std::fputs("Wrong Parameters\n", stdout);
+      if (!std::exchange(told, true)) {
+        std::fflush(stdout);
+        ReportFailure("-c:" + request.format, "the format is neither BMP nor RAW");
+      }
     }
     return;
   }
-  Batch(request, std::move(names)).Run();
+  Batch batch(request, std::move(names));
+  if (!outputDirFailure.empty()) {
+    batch.SetOutputDirFailure("the output directory " + request.outputDir +
+                              " cannot be made: " + outputDirFailure);
+  }
+  batch.Run();
 }
 
 }  // namespace tessarel

@@ -97,6 +97,12 @@ RunRequest ParseCommandLine(const std::vector<std::string>& args) {
       // No default here: without a "-f:" option the mask stays empty.
       request.sizeMask.clear();
       ReadOption(args[1], "-f:", request.sizeMask);
+      // Most often a pattern the shell expanded into several names.
+      if (request.sizeMask.empty()) {
+        request.notice = args[1] +
+                         ": not a -f: option, so no size mask: quote the pattern so that the "
+                         "shell does not expand it";
+      }
       request.pattern = args[2];
       request.inputDir = DirectoryOf(request.pattern);
       request.outputDir = EndInSeparator(args[3]);

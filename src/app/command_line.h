@@ -16,6 +16,7 @@ struct RunRequest {
   std::string pattern;    // file name or wildcard pattern, as typed
   std::string inputDir;   // pattern up to and including its last separator
   std::string outputDir;  // ends in a separator unless empty (current directory)
+  std::string notice;     // for standard error: what was probably meant instead
 };
 
 // args are the arguments after the program name.

@@ -1,4 +1,5 @@
 // The program's entry: parse the command line, do what it asks, return 0.
+#include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ int RunTessarel(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     const RunRequest request = ParseCommandLine(args);
+    if (!request.notice.empty()) std::fprintf(stderr, "Tessarel: %s\n", request.notice.c_str());
     switch (request.mode) {
       case RunMode::Usage:
         PrintUsage();

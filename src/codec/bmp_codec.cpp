@@ -393,7 +393,9 @@ bool DecodeRle(ByteReader& in, const BmpHeader& h, const std::vector<std::uint32
 bool DecodeChecked(std::span<const std::uint8_t> file, DecodedBitmap& out) {
   ByteReader in(file);
   BmpHeader h;
+  out.why = "its headers are broken, of a kind not read, or claim more than 2^26 pixels";
   if (!ReadHeaders(in, h) || !HeaderIsUsable(h)) return false;
+  out.why = "its pixels would start outside the file";
   if (h.pixelOffset != 0 && (h.pixelOffset < h.paletteStart || h.pixelOffset > file.size())) {
     return false;
   }
@@ -413,7 +415,11 @@ bool DecodeChecked(std::span<const std::uint8_t> file, DecodedBitmap& out) {
   out.height = static_cast<std::uint32_t>(h.height);
   // BI_RGB leaves the fourth byte unused, whatever mask a header gives.
   out.hasAlpha = h.masks[3] != 0 && h.compression != kBiRgb;
-  if (h.compression == kBiRle8 || h.compression == kBiRle4) return DecodeRle(in, h, palette, out);
+  if (h.compression == kBiRle8 || h.compression == kBiRle4) {
+    out.why = "its RLE data is broken or ends before the picture does";
+    return DecodeRle(in, h, palette, out);
+  }
+  out.why = "its pixels end before the picture does or name a colour its palette lacks";
   return DecodeUncompressed(in, h, palette, out);
 }
 
@@ -519,7 +525,9 @@ bool DecodeBmp(std::span<const std::uint8_t> file, DecodedBitmap& out) {
     // Only allocation can throw here; a picture we cannot hold is refused.
     outOfMemory = true;
   }
+  const std::string_view why = outOfMemory ? "" : out.why;
   if (!ok) out = DecodedBitmap{};
+  if (!ok) out.why = why;
   out.outOfMemory = outOfMemory;
   return ok;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace tessarel {
@@ -18,6 +19,8 @@ struct DecodedBitmap {
   // Set, with nothing else, when a decoder refused the file only because
   // the memory for it could not be had.
   bool outOfMemory = false;
+  // Why a decoder refused the file, in words for the user; empty otherwise.
+  std::string_view why;
 };
 
 }  // namespace tessarel

@@ -133,12 +133,15 @@ bool DecodeGif(std::span<const std::uint8_t> file, DecodedBitmap& out) {
   std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&reader, ReadFromMemory, &error));
   if (!gif) {
     out.outOfMemory = error == D_GIF_ERR_NOT_ENOUGH_MEM;
+    out.why = GifErrorString(error);
     return false;
   }
   if (!DecodeFirstFrame(gif.get(), file.size(), out)) {
     const bool outOfMemory = out.outOfMemory || gif->Error == D_GIF_ERR_NOT_ENOUGH_MEM;
+    const char* why = gif->Error != 0 ? GifErrorString(gif->Error) : nullptr;
     out = DecodedBitmap{};
     out.outOfMemory = outOfMemory;
+    out.why = why != nullptr ? why : "it has no frame, or one larger than its data could fill";
     return false;
   }
   return true;

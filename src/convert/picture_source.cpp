@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/file_io.h"
+#include "platform/failure_reason.h"
 #include "platform/path_names.h"
 #include "platform/shortage.h"
 
@@ -41,6 +42,7 @@ PixelImagePtr MaskFromAlpha(PixelImage& picture) {
     row.resize(picture.Width());
   } catch (const std::bad_alloc&) {
     NoteShortage();
+    Explain("not enough memory");
     return nullptr;
   }
   const auto height = static_cast<std::int32_t>(picture.Height());
@@ -61,9 +63,15 @@ PixelImagePtr MaskFromAlpha(PixelImage& picture) {
 
 bool LoadSourceImage(const std::string& path, PixelImagePtr& picture, PixelImagePtr& mask) {
   const std::string maskName = CompanionMaskName(path);
-  if (!PathExists(path)) return false;
+  if (!PathExists(path)) {
+    Explain("no such file");
+    return false;
+  }
   picture = LoadImageFromFile(path);
-  if (!picture) return false;
+  if (!picture) {
+    Explain("not enough memory");
+    return false;
+  }
 
   Guid format;
   if (!picture->RawFormat(format)) return true;  // did not decode: no mask

@@ -9,6 +9,7 @@
 #include "convert/side_task.h"
 #include "convert/size_pattern.h"
 #include "platform/banded_file.h"
+#include "platform/failure_reason.h"
 #include "platform/file_io.h"
 #include "platform/path_names.h"
 #include "platform/shortage.h"
@@ -30,16 +31,46 @@ std::uint32_t ReadRowWithFallback(PixelImage& image, std::int32_t y,
   return last;
 }
 
+// Why a name gives no size: where the mask says each number starts.
+std::string NoSizeReason(const std::string& sizeMask) {
+  if (sizeMask.empty()) {
+    return "the size mask is empty: with four arguments the second is the mask, and it is not a "
+           "-f: option";
+  }
+  const SizeMask mask = ParseSizeMask(sizeMask);
+  const auto quoted = [](char c) {
+    return c == '\0' ? std::string("nothing") : '"' + std::string(1, c) + '"';
+  };
+  std::string where = mask.widthOpen == mask.heightOpen
+                          ? "each number is read after the last " + quoted(mask.widthOpen)
+                          : "the width is read after the last " + quoted(mask.widthOpen) +
+                                ", the height after the last " + quoted(mask.heightOpen);
+  return "the name gives no width and height under the size mask \"" + sizeMask + "\" (" + where +
+         " in the name)";
+}
+
 bool LoadRawImages(const std::string& path, const std::string& sizeMask, PixelImagePtr& picture,
                    PixelImagePtr& mask) {
   // Only the file name carries the size: letters of a directory never count.
   const SizeFromName size = ParseSizeFromName(FileNamePart(path), sizeMask);
   RawSizes sizes;
-  if (size.width <= 0 || size.height <= 0 || !RawLayout(size.width, size.height, sizes)) {
+  if (size.width <= 0 || size.height <= 0) {
+    Explain(NoSizeReason(sizeMask));
+    return false;
+  }
+  if (!RawLayout(size.width, size.height, sizes)) {
+    Explain("a RAW picture of " + std::to_string(size.width) + " x " + std::to_string(size.height) +
+            " pixels is more than this build can hold");
     return false;
   }
   auto file = std::make_shared<ReadOnlyFile>();
-  if (!file->Open(path) || file->Size() < sizes.colourBytes + sizes.maskBytes) return false;
+  if (!file->Open(path)) return false;
+  if (file->Size() < sizes.colourBytes + sizes.maskBytes) {
+    Explain("the file has " + std::to_string(file->Size()) + " bytes, but " +
+            std::to_string(size.width) + " x " + std::to_string(size.height) + " pixels need " +
+            std::to_string(sizes.colourBytes + sizes.maskBytes));
+    return false;
+  }
 
   // Both images read their rows from the file whenever they are read or
   // saved, so that a picture converted to BMP is never held whole.
@@ -81,6 +112,7 @@ bool LoadRawFile(const std::string& path, const std::string& sizeMask, PixelImag
     return LoadRawImages(path, sizeMask, picture, mask);
   } catch (const std::bad_alloc&) {
     NoteShortage();
+    Explain("not enough memory");
     return false;
   }
 }
@@ -118,6 +150,7 @@ bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* pi
     piece.resize(std::max(std::min(kPieceBytes, sizes.colourBytes), 2 * std::size_t(width)));
   } catch (const std::bad_alloc&) {
     NoteShortage();
+    Explain("not enough memory");
     return false;
   }
   // A failed read repeats the last value read from the same image, carried
@@ -130,6 +163,7 @@ bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* pi
       plane.assign(sizes.fileBytes - sizes.colourBytes, 0);
     } catch (const std::bad_alloc&) {
       NoteShortage();
+      Explain("not enough memory");
       maskMade = false;
       return;
     }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "image/pixel_image.h"
+#include "platform/failure_reason.h"
 #include "platform/process.h"
 
 namespace tessarel {
@@ -32,7 +33,11 @@ class SideTask {
   SideTask(bool wanted, std::function<void()> task) : task_(std::move(task)) {
     if (!wanted) return;
     try {
-      thread_ = std::jthread(task_);
+      // The task says why it fails to the reason its caller's thread collects.
+      thread_ = std::jthread([this, reason = FailureReason::Current()] {
+        const FailureReason::Lend lend(reason);
+        task_();
+      });
     } catch (const std::system_error&) {
     }
   }

@@ -5,12 +5,15 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <string>
+#include <string_view>
 
 #include "codec/bmp_codec.h"
 #include "codec/decoded_bitmap.h"
 #include "codec/gif_decoder.h"
 #include "image/pixel_image.h"
 #include "platform/banded_file.h"
+#include "platform/failure_reason.h"
 #include "platform/file_io.h"
 #include "platform/shortage.h"
 
@@ -80,6 +83,7 @@ bool Fail(PixelImage& image, ImageStatus status) {
 bool Starve(PixelImage& image) {
   image.starved = true;
   NoteShortage();
+  Explain("not enough memory");
   return Fail(image, kOutOfMemory);
 }
 
@@ -138,6 +142,17 @@ bool AllocateBmpFile(NativeImage& native) {
 }
 
 // Sizes whose image has a BMP file to be saved as, in a format the layer has.
+// What the file holds that no decoder read, after its name.
+std::string UndecodedReason(std::span<const std::uint8_t> bytes, std::string_view bmpWhy,
+                            std::string_view gifWhy) {
+  const auto startsWith = [&](std::string_view magic) {
+    return bytes.size() >= magic.size() && std::equal(magic.begin(), magic.end(), bytes.begin());
+  };
+  if (startsWith("BM")) return " is a BMP file that cannot be read: " + std::string(bmpWhy);
+  if (startsWith("GIF8")) return " is a GIF file that cannot be read: " + std::string(gifWhy);
+  return " is neither a BMP nor a GIF file";
+}
+
 bool ValidBlankParameters(std::int32_t width, std::int32_t height, PixelFormat format) {
   BmpFileLayout layout;
   return width > 0 && height > 0 &&
@@ -212,7 +227,7 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   std::vector<std::uint8_t> bytes;
   bool read = file->Open(path);
   if (!read && file->LackedHandles()) {
-    Starve(*image);
+    image->starved = true;
     return image;
   }
   try {
@@ -229,6 +244,7 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
     return image;
   }
   if (!read) {
+    if (file->Size() > 0) Explain(path + " could not be read: " + LastSystemError());
     image->lastStatus = kIoFailed;
     return image;
   }
@@ -236,7 +252,9 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   DecodedBitmap decoded;
   Guid format;
   // A BMP the memory could not be had for is not tried as a GIF.
-  if (DecodeBmp(bytes, decoded)) {
+  const bool isBmp = DecodeBmp(bytes, decoded);
+  const std::string_view bmpWhy = decoded.why;
+  if (isBmp) {
     format = ImageFormatBMP;
   } else if (!decoded.outOfMemory && DecodeGif(bytes, decoded)) {
     format = ImageFormatGIF;
@@ -245,6 +263,7 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
     if (decoded.outOfMemory) {
       Starve(*image);
     } else {
+      Explain(path + UndecodedReason(bytes, bmpWhy, decoded.why));
       image->lastStatus = kUnknownFormat;
     }
     return image;

@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "platform/failure_reason.h"
 #include "platform/shortage.h"
 
 namespace tessarel {
@@ -29,9 +30,13 @@ bool BandedFile::Row(std::uint32_t r, std::span<const std::uint8_t>& bytes, std:
       band_.resize(std::size_t((end * rowBits_ + 7) / 8 - bandStart_));
     } catch (const std::bad_alloc&) {
       NoteShortage();
+      Explain("not enough memory");
       return false;  // a single row of a very wide picture can be large
     }
-    if (!file_->ReadAt(offset_ + bandStart_, band_)) return false;
+    if (!file_->ReadAt(offset_ + bandStart_, band_)) {
+      Explain("the input ended or could not be read while it was converted");
+      return false;
+    }
     bandIndex_ = index;
   }
   const std::uint64_t rowBit = std::uint64_t{r} * rowBits_ - bandStart_ * 8;

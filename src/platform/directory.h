@@ -7,8 +7,9 @@
 namespace tessarel {
 
 // Creates the last level of dir if it is missing; missing parents are not
-// created. A directory that cannot be made shows as every output failing.
-void CreateOutputDirectory(const std::string& dir);
+// created. A directory that cannot be made shows as every output failing;
+// the words for why are returned (empty when dir is a directory).
+std::string CreateOutputDirectory(const std::string& dir);
 
 // Names (no directory part) of the entries in the pattern's directory that
 // match its last component, '.' and '..' included when they match; in byte

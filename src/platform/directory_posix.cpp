@@ -4,13 +4,21 @@
 #include <algorithm>
 
 #include "platform/directory.h"
+#include "platform/failure_reason.h"
 #include "platform/file_io.h"
 #include "platform/wildcard.h"
 
 namespace tessarel {
 
-void CreateOutputDirectory(const std::string& dir) {
-  if (!dir.empty()) mkdir(NativePath(dir).c_str(), 0777);
+std::string CreateOutputDirectory(const std::string& dir) {
+  const std::string native = NativePath(dir);
+  if (dir.empty() || mkdir(native.c_str(), 0777) == 0) return {};
+  const std::string error = LastSystemError();
+  // Without its trailing separator, so that a file of that name is seen as one.
+  const std::string bare = native.substr(0, native.find_last_not_of('/') + 1);
+  struct stat st {};
+  if (stat(bare.c_str(), &st) != 0) return error;
+  return S_ISDIR(st.st_mode) ? std::string() : "it is not a directory";
 }
 
 std::vector<std::string> FindMatchingNames(const std::string& pattern) {

@@ -7,10 +7,18 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/failure_reason.h"
+
 namespace tessarel {
 
-void CreateOutputDirectory(const std::string& dir) {
-  if (!dir.empty()) CreateDirectoryA(dir.c_str(), nullptr);
+std::string CreateOutputDirectory(const std::string& dir) {
+  if (dir.empty() || CreateDirectoryA(dir.c_str(), nullptr)) return {};
+  const std::string error = LastSystemError();
+  // Without its trailing separator, so that a file of that name is seen as one.
+  const DWORD attributes =
+      GetFileAttributesA(dir.substr(0, dir.find_last_not_of("\\/") + 1).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return error;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? std::string() : "it is not a directory";
 }
 
 namespace {

@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <limits>
+#include <string>
 #include <thread>
 
+#include "platform/failure_reason.h"
 #include "platform/process.h"
 
 namespace tessarel {
@@ -42,6 +45,10 @@ unsigned UsableProcessors() {
     return unsigned(CPU_COUNT(&set));
   }
   return std::max(1u, std::thread::hardware_concurrency());
+}
+
+std::string LastSystemError() {
+  return std::strerror(errno);
 }
 
 std::size_t SpareFileHandles() {

@@ -4,8 +4,10 @@
 #include <bit>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <thread>
 
+#include "platform/failure_reason.h"
 #include "platform/process.h"
 
 namespace tessarel {
@@ -17,6 +19,21 @@ void PrepareStandardStreams() {}
 
 // The process heap is one for every thread already.
 void ShareOneHeap() {}
+
+std::string LastSystemError() {
+  const DWORD error = GetLastError();
+  char* text = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string words = length > 0 ? std::string(text, length) : "error " + std::to_string(error);
+  LocalFree(text);
+  // The system ends its sentences with a full stop and a line end.
+  while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == '.')) {
+    words.pop_back();
+  }
+  return words;
+}
 
 unsigned UsableProcessors() {
   DWORD_PTR process = 0, system = 0;

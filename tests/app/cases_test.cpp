@@ -19,7 +19,8 @@ const fs::path kCases = fs::path(TESSAREL_SOURCE_DIR) / "tests/data/cases";
 const std::string kSep(1, PlatformSeparator());
 const std::string kVersion = TESSAREL_VERSION;
 const std::regex kVerbs(
-    "case|only|file|dir|link|limit|openfiles|plainfs|fail|noinput|nooutput|run|out|output|expect|"
+    "case|only|file|dir|link|limit|openfiles|plainfs|fail|noinput|nooutput|run|out|output|err|"
+    "expect|"
     "listing|mode");
 
 const std::regex kFailures("write|pread|alloc [0-9]+");
@@ -110,15 +111,25 @@ void RunCase(const std::vector<Line>& lines) {
       EXPECT_EQ(names, Words(tail)) << path;
     }
     if (verb != "run") continue;
-    std::string expected;
-    for (auto j = i + 1; j < lines.size() && lines[j].verb.starts_with("out"); ++j) {
+    std::string expected, errors;
+    bool checkErrors = false;
+    for (auto j = i + 1;
+         j < lines.size() && (lines[j].verb.starts_with("out") || lines[j].verb == "err"); ++j) {
+      if (lines[j].verb == "err") {
+        checkErrors = true;
+        errors += "Tessarel: " + lines[j].rest + '\n';
+        continue;
+      }
       const Bytes bytes = lines[j].verb == "out" ? Bytes{} : Content(lines[j].rest);
       expected +=
           lines[j].verb == "out" ? lines[j].rest + '\n' : std::string(bytes.begin(), bytes.end());
     }
     const auto result = testing::RunTool(Words(lines[i].rest), dir.path().string(), limit);
-    EXPECT_EQ(result.exitCode, limit.killAtLimit ? -1 : 0);
+    EXPECT_EQ(result.exitCode, limit.killAtLimit ? -1 : 0) << result.errors;
     EXPECT_EQ(result.output, expected);
+    if (checkErrors) {
+      EXPECT_EQ(result.errors, errors);
+    }
     limit = {};
   }
 }

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -24,9 +25,12 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
   std::vector<char*> argv;
   for (std::string& s : strings) argv.push_back(s.data());
   argv.push_back(nullptr);
+  const std::string errors = workDir + ".stderr";
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(fds[1], STDOUT_FILENO);
+    const int errorFile = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (errorFile < 0 || dup2(errorFile, STDERR_FILENO) < 0) _exit(127);
     // Only the standard three, as from a shell: a limit on open files then
     // means the same whatever the test runner holds open.
     close_range(3, ~0u, 0);
@@ -63,6 +67,11 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
   int status = 0;
   if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
     result.exitCode = WEXITSTATUS(status);
+  if (std::filesystem::exists(errors)) {
+    const std::vector<std::uint8_t> bytes = ReadBytes(errors);
+    result.errors.assign(bytes.begin(), bytes.end());
+    std::filesystem::remove(errors);
+  }
   return result;
 }
 

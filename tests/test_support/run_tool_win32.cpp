@@ -42,10 +42,14 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
   const HANDLE nul =
       CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   &inheritable, OPEN_EXISTING, 0, nullptr);
+  const std::string errors = workDir + ".stderr";
+  const HANDLE errorFile = CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                       CREATE_ALWAYS, 0, nullptr);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = startup.hStdError = nul;
+  startup.hStdInput = nul;
+  startup.hStdError = errorFile;
   startup.hStdOutput = writeEnd;
   PROCESS_INFORMATION process{};
   // A start that fails under a busy Wine is tried once more: it says nothing
@@ -57,6 +61,7 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
   }
   CloseHandle(writeEnd);
   if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+  if (errorFile != INVALID_HANDLE_VALUE) CloseHandle(errorFile);
   char buffer[4096];
   DWORD got = 0;
   while (started && ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) {
@@ -69,7 +74,11 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& work
   }
   if (started) CloseHandle(process.hThread), CloseHandle(process.hProcess);
   CloseHandle(readEnd);
+  const std::vector<std::uint8_t> bytes = ReadBytes(errors);
+  result.errors.assign(bytes.begin(), bytes.end());
+  DeleteFileA(errors.c_str());
   std::erase(result.output, '\r');  // the console's "\r\n" line ends
+  std::erase(result.errors, '\r');
   return result;
 }
 

@@ -42,6 +42,7 @@ extern const char* const kPlatform;  // "posix" or "win32", as built
 struct ToolResult {
   int exitCode = -1;   // -1 when the tool did not exit by itself
   std::string output;  // standard output, line ends normalised to "\n"
+  std::string errors;  // standard error, likewise
 };
 
 // POSIX only: no file of the child may grow past bytes (0: no limit); at the
@@ -58,7 +59,8 @@ struct RunLimits {
   std::uint64_t openFiles = 1024;  // the usual default, whatever this machine allows
 };
 
-// Runs the built Tessarel with args in workDir and waits for it.
+// Runs the built Tessarel with args in workDir and waits for it; its standard
+// error goes through a file beside workDir, removed when it is read.
 ToolResult RunTool(const std::vector<std::string>& args, const std::string& workDir,
                    const RunLimits& limit = {});
 
