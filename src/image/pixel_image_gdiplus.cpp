@@ -11,9 +11,11 @@
 #include <memory>
 #include <new>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "image/pixel_image_gdiplus.h"
+#include "platform/failure_reason.h"
 #include "platform/file_io_win32.h"
 #include "platform/shortage.h"
 
@@ -26,6 +28,7 @@ struct NativeImage {
   Gdiplus::GpBitmap* bitmap = nullptr;
   RowSource rows;
   std::wstring path;       // of an image loaded from a file
+  std::string name;        // that path as the program has it, for the user
   std::int32_t width = 0;  // 0 for a file's image until it has loaded
   std::int32_t height = 0;
   PixelFormat format = 0;
@@ -63,6 +66,7 @@ bool RecordBuilt(PixelImage& image, GpStatus status) {
   if (status == Gdiplus::OutOfMemory) {
     image.starved = true;
     NoteShortage();
+    Explain("not enough memory");
   }
   return Record(image, status);
 }
@@ -195,6 +199,7 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   // their last row are held one at a time.
   NativeImage& native = BlockOf(*image).native;
   native.path = std::move(wide);
+  native.name = path;
   image->native = &native;
   return image;
 }
@@ -270,6 +275,9 @@ GpStatus LoadFile(NativeImage& native, Gdiplus::GpBitmap*& bitmap) {
   if (status != Gdiplus::Ok) {
     bitmap = nullptr;
     native.sourceFailed = native.width != 0;
+    Explain(native.name + (native.sourceFailed ? " changed while it was converted"
+                                               : " cannot be read by GDI+ (status " +
+                                                     std::to_string(int(status)) + ")"));
     return status;
   }
   native.width = INT(width);
@@ -402,7 +410,10 @@ bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& 
   const std::unique_ptr<Gdiplus::GpBitmap, void (*)(Gdiplus::GpBitmap*)> release(
       transient ? bitmap : nullptr, [](Gdiplus::GpBitmap* b) { gdip::GdipDisposeImage(b); });
   // Rows that failed stay blank: such an image must not be saved as if whole.
-  if (native->sourceFailed) return Record(*this, Gdiplus::Win32Error);
+  if (native->sourceFailed) {
+    Explain("the input ended or could not be read while it was converted");
+    return Record(*this, Gdiplus::Win32Error);
+  }
   const CLSID clsid = ToClsid(encoder);
   GpStatus status = Gdiplus::Ok;
   const bool saved = StageNamedFile(files, path, [&](const std::string& temporary) {
@@ -413,6 +424,9 @@ bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& 
     return status == Gdiplus::Ok;
   });
   // The library succeeded but the file system did not: no GDI+ status says so.
+  if (!saved && status != Gdiplus::Ok) {
+    Explain("GDI+ cannot save " + path + " (status " + std::to_string(int(status)) + ")");
+  }
   if (!saved) Record(*this, status == Gdiplus::Ok ? Gdiplus::Win32Error : status);
   return saved;
 }
