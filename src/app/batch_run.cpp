@@ -229,6 +229,7 @@ std::size_t BatchWorkers(unsigned cores, std::size_t files) {
 
 void RunBatch(const RunRequest& request) {
   CreateOutputDirectory(request.outputDir);
+  PutRightLeftovers(NativePath(request.outputDir));
   std::vector<std::string> names = FindMatchingNames(request.pattern);
   if (DirectionOf(request.format) == Direction::Neither) {
     for (const std::string& name : names) {

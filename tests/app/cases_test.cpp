@@ -85,8 +85,10 @@ void RunCase(const std::vector<Line>& lines) {
     if (verb == "link") fs::create_symlink(testing::Utf8Path(tail), full);
     if (verb == "limit") limit.bytes = std::stoull(path), limit.killAtLimit = tail == "kill";
     if (verb == "openfiles") limit.openFiles = std::stoull(path);
-    if (verb == "plainfs" || verb == "fail") limit.shim = verb == "fail" ? path : verb;
-    EXPECT_TRUE(verb != "fail" || path == "write" || path == "pread") << path;
+    if (verb == "plainfs" || verb == "fail")
+      limit.shim += (limit.shim.empty() ? "" : " ") + (verb == "fail" ? lines[i].rest : verb);
+    EXPECT_TRUE(verb != "fail" ||
+                std::regex_match(lines[i].rest, std::regex("write|pread|kill \\d+")));
     if (verb == "noinput") limit.noInput = true;
     if (verb == "expect") {
       EXPECT_TRUE(fs::is_regular_file(full)) << path;
@@ -107,7 +109,8 @@ void RunCase(const std::vector<Line>& lines) {
           lines[j].verb == "out" ? lines[j].rest + '\n' : std::string(bytes.begin(), bytes.end());
     }
     const auto result = testing::RunTool(Words(lines[i].rest), dir.path().string(), limit);
-    EXPECT_EQ(result.exitCode, limit.killAtLimit ? -1 : 0);
+    EXPECT_EQ(result.exitCode,
+              limit.killAtLimit || limit.shim.find("kill") != std::string::npos ? -1 : 0);
     EXPECT_EQ(result.output, expected);
     limit = {};
   }
