@@ -143,7 +143,7 @@ std::vector<JournalEntry> StagedFiles::Describe() const {
                  : entry.backup.empty() ? Placing::Bare
                  : entry.backupMoved    ? Placing::Moved
                                         : Placing::Linked;
-    record.identity = entry.identity;
+    record.identity = entry.temporary.empty() ? entry.identity : 0;
     record.target = name(entry.target);
     record.fresh = name(entry.temporary);
     record.backup = name(entry.backup);

@@ -41,7 +41,8 @@ void PutName(std::string& out, const std::string& name) {
   out += std::to_string(name.size()) + ':' + name;
 }
 
-// Reads a decimal number and the one character after it.
+// Reads a number, decimal unless base says otherwise, and the one character
+// after it, which must be end.
 template <typename Number>
 bool TakeNumber(std::string_view& in, Number& value, char end, int base = 10) {
   const auto [next, error] = std::from_chars(in.data(), in.data() + in.size(), value, base);
@@ -79,7 +80,8 @@ std::string Encode(char state, const std::vector<JournalEntry>& entries) {
 // A name a record may hold: one inside the directory, and where hidden, one
 // of the journal's own run, so that no journal can reach anything else.
 bool PlainName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && NameStart(name) == 0;
+  return !name.empty() && name != "." && name != ".." && NameStart(name) == 0 &&
+         name.find('\0') == std::string::npos;
 }
 
 bool HiddenNameOf(const std::string& run, const std::string& name) {
@@ -108,10 +110,11 @@ bool Decode(std::string_view in, const std::string& run, char& state,
         !TakeName(in, entry.fresh, ' ') || !TakeName(in, entry.backup, '\n')) {
       return false;
     }
-    const bool known = entry.how == Placing::Absent || entry.how == Placing::Linked ||
-                       entry.how == Placing::Moved || entry.how == Placing::Bare;
+    const bool kept = entry.how == Placing::Linked || entry.how == Placing::Moved;
+    const bool known = kept || entry.how == Placing::Absent || entry.how == Placing::Bare;
     if (!known || !PlainName(entry.target) || entry.target.starts_with(kHiddenPrefix) ||
-        !HiddenNameOf(run, entry.fresh) || !HiddenNameOf(run, entry.backup)) {
+        !HiddenNameOf(run, entry.fresh) || !HiddenNameOf(run, entry.backup) ||
+        kept == entry.backup.empty() || (entry.how != Placing::Absent && entry.fresh.empty())) {
       return false;
     }
   }
@@ -162,7 +165,8 @@ bool Replay(const std::string& dir, JournalFile& file, char state,
     bool all = true;
     for (const JournalEntry& entry : entries) all = all && Stands(dir, entry);
     if (all && RollForward(dir, entries)) return true;
-    // Marked first: rolled back once, a group is never finished instead.
+    // Marked before the first step back: a group that a run killed meanwhile
+    // left part undone is undone by the next, never finished.
     file.WriteAt(0, std::string_view(&Journal::kRollingBack, 1));
   }
   return RollBack(dir, entries);
