@@ -76,11 +76,14 @@ bool StagedFiles::Commit(ProtectedFiles* protect) {
 // file is named and recorded again before the next is placed, so that the
 // group can be finished once anything of it stands.
 bool StagedFiles::CommitGroup() {
-  const std::string dir = HiddenDirectory(entries_.front().target);
+  const std::string& first = entries_.front().target;
+  const std::size_t start = NameStart(first);
   for (const Entry& entry : entries_) {
-    if (HiddenDirectory(entry.target) != dir) return false;
+    if (NameStart(entry.target) != start || entry.target.compare(0, start, first, 0, start) != 0) {
+      return false;
+    }
   }
-  Journal* journal = JournalIn(dir);
+  Journal* journal = JournalIn(HiddenDirectory(first));
   if (journal == nullptr) return false;
   const std::lock_guard<std::mutex> oneGroup(journal->placing);
   const std::size_t last = entries_.size() - 1;
@@ -132,9 +135,7 @@ void StagedFiles::Undo(Entry& entry) {
 }
 
 std::vector<JournalEntry> StagedFiles::Describe() const {
-  const auto name = [](const std::string& path) {
-    return path.empty() ? path : path.substr(NameStart(path));
-  };
+  const auto name = [](std::string_view path) { return path.substr(NameStart(path)); };
   std::vector<JournalEntry> entries;
   for (const Entry& entry : entries_) {
     JournalEntry& record = entries.emplace_back();

@@ -96,7 +96,7 @@ std::string HiddenDirectory(const std::string& path) {
   return dir;
 }
 
-std::size_t NameStart(const std::string& path) {
+std::size_t NameStart(std::string_view path) {
   return path.find_last_of("\\/:") + 1;  // npos + 1 is 0
 }
 

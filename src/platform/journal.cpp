@@ -37,8 +37,14 @@ std::uint32_t Checksum(std::string_view bytes) {
   return hash;
 }
 
-void PutName(std::string& out, const std::string& name) {
-  out += std::to_string(name.size()) + ':' + name;
+void PutName(std::string& out, std::string_view name) {
+  out += std::to_string(name.size());
+  out += ':';
+  out += name;
+}
+
+std::string In(const std::string& dir, std::string_view name) {
+  return std::string(dir).append(name);
 }
 
 // Reads a number, decimal unless base says otherwise, and the one character
@@ -51,19 +57,22 @@ bool TakeNumber(std::string_view& in, Number& value, char end, int base = 10) {
   return true;
 }
 
-bool TakeName(std::string_view& in, std::string& name, char end) {
+bool TakeName(std::string_view& in, std::string_view& name, char end) {
   std::size_t length = 0;
   if (!TakeNumber(in, length, ':') || in.size() <= length || in[length] != end) return false;
-  name.assign(in.substr(0, length));
+  name = in.substr(0, length);
   in.remove_prefix(length + 1);
   return true;
 }
 
-std::string Encode(char state, const std::vector<JournalEntry>& entries) {
-  std::string body;
+void Encode(char state, const std::vector<JournalEntry>& entries, std::string& body,
+            std::string& record) {
+  body.clear();
   for (const JournalEntry& entry : entries) {
     body += static_cast<char>(entry.how);
-    body += ' ' + std::to_string(entry.identity) + ' ';
+    body += ' ';
+    body += std::to_string(entry.identity);
+    body += ' ';
     PutName(body, entry.target);
     body += ' ';
     PutName(body, entry.fresh);
@@ -71,20 +80,26 @@ std::string Encode(char state, const std::vector<JournalEntry>& entries) {
     PutName(body, entry.backup);
     body += '\n';
   }
-  char checksum[9];
-  const auto end = std::to_chars(checksum, checksum + 8, Checksum(body), 16).ptr;
-  return std::string(1, state) + ' ' + std::to_string(body.size()) + ' ' +
-         std::string(checksum, end) + '\n' + body;
+  std::string checksum(8, '0');
+  const auto end = std::to_chars(checksum.data(), checksum.data() + 8, Checksum(body), 16).ptr;
+  checksum.resize(static_cast<std::size_t>(end - checksum.data()));
+  record.assign(1, state);
+  record += ' ';
+  record += std::to_string(body.size());
+  record += ' ';
+  record += checksum;
+  record += '\n';
+  record += body;
 }
 
 // A name a record may hold: one inside the directory, and where hidden, one
 // of the journal's own run, so that no journal can reach anything else.
-bool PlainName(const std::string& name) {
+bool PlainName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." && NameStart(name) == 0 &&
-         name.find('\0') == std::string::npos;
+         name.find('\0') == std::string_view::npos;
 }
 
-bool HiddenNameOf(const std::string& run, const std::string& name) {
+bool HiddenNameOf(const std::string& run, std::string_view name) {
   return name.empty() || (PlainName(name) && name.starts_with(kHiddenPrefix + run + '-'));
 }
 
@@ -126,13 +141,13 @@ bool Decode(std::string_view in, const std::string& run, char& state,
 bool Stands(const std::string& dir, const JournalEntry& entry) {
   FileIdentity identity;
   return !entry.fresh.empty() ||
-         (IdentifyFile(dir + entry.target, identity) && identity.index == entry.identity);
+         (IdentifyFile(In(dir, entry.target), identity) && identity.index == entry.identity);
 }
 
 bool RollForward(const std::string& dir, const std::vector<JournalEntry>& entries) {
   for (const JournalEntry& entry : entries) {
-    if (!entry.fresh.empty() && PathExists(dir + entry.fresh) &&
-        !RenameOver(dir + entry.fresh, dir + entry.target)) {
+    if (!entry.fresh.empty() && PathExists(In(dir, entry.fresh)) &&
+        !RenameOver(In(dir, entry.fresh), In(dir, entry.target))) {
       return false;
     }
   }
@@ -142,15 +157,15 @@ bool RollForward(const std::string& dir, const std::vector<JournalEntry>& entrie
 bool RollBack(const std::string& dir, const std::vector<JournalEntry>& entries) {
   bool ok = true;
   for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-    const std::string target = dir + entry->target;
+    const std::string target = In(dir, entry->target);
     if (entry->how == Placing::Absent) {
       // Removed only where the new file took its place.
       const bool placed =
-          entry->fresh.empty() ? Stands(dir, *entry) : !PathExists(dir + entry->fresh);
+          entry->fresh.empty() ? Stands(dir, *entry) : !PathExists(In(dir, entry->fresh));
       if (placed) RemoveName(target);
       ok = ok && !(placed && PathExists(target));
-    } else if (entry->how != Placing::Bare && PathExists(dir + entry->backup)) {
-      ok = RenameOver(dir + entry->backup, target) && ok;
+    } else if (entry->how != Placing::Bare && PathExists(In(dir, entry->backup))) {
+      ok = RenameOver(In(dir, entry->backup), target) && ok;
     }
   }
   return ok;
@@ -240,7 +255,8 @@ bool Journal::Open(const std::string& dir) {
 }
 
 bool Journal::Record(const std::vector<JournalEntry>& entries) {
-  return file_.WriteAt(0, Encode(kPlacing, entries));
+  Encode(kPlacing, entries, body_, record_);
+  return file_.WriteAt(0, record_);
 }
 
 void Journal::Mark(char state) {

@@ -34,7 +34,7 @@ std::string ProcessTag();
 std::string HiddenDirectory(const std::string& path);
 
 // Where the name of path within its directory starts.
-std::size_t NameStart(const std::string& path);
+std::size_t NameStart(std::string_view path);
 
 // Renames from to to, replacing what to names.
 bool RenameOver(const std::string& from, const std::string& to);
@@ -48,11 +48,12 @@ enum class Placing : char {
   Bare = 'N',    // its older target has no backup: only the group's last file
 };
 
+// Names within the directory, seen in the strings they come from: fresh and
+// backup are hidden names, or empty.
 struct JournalEntry {
   Placing how = Placing::Bare;
-  std::uint64_t identity = 0;         // a file with no name yet: its file index
-  std::string target, fresh, backup;  // names within the directory; fresh and
-                                      // backup are hidden names or empty
+  std::uint64_t identity = 0;  // a file with no name yet: its file index
+  std::string_view target, fresh, backup;
 };
 
 // A journal file held by this process: no other process can take it while
@@ -95,6 +96,7 @@ class Journal {
   friend void ReleaseJournals(const std::string& dir);
   bool Open(const std::string& dir);
   JournalFile file_;
+  std::string body_, record_;  // kept, so that a record allocates nothing
 };
 
 // This process's journal in dir (as HiddenDirectory gives it), made on first
