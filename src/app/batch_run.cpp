@@ -285,6 +285,7 @@ class Batch {
 
 void RunBatch(const RunRequest& request) {
   const std::string outputDirFailure = CreateOutputDirectory(request.outputDir);
+  PutRightLeftovers(NativePath(request.outputDir));
   std::vector<std::string> names = FindMatchingNames(request.pattern);
   if (names.empty()) ReportFailure(request.pattern, "no file matches");
   if (DirectionOf(request.format) == Direction::Neither) {

@@ -1,5 +1,9 @@
 #include "platform/file_io.h"
 
+#include <mutex>
+
+#include "platform/journal.h"
+
 namespace tessarel {
 
 ProtectedFiles::ProtectedFiles(const std::string& inputDir, const std::string& outputDir) {
@@ -31,8 +35,8 @@ StagedFiles::~StagedFiles() {
 void StagedFiles::Discard() {
   for (Entry& entry : entries_) {
     Close(entry);
-    if (!entry.temporary.empty()) Remove(entry.temporary);
-    if (!entry.backup.empty()) Remove(entry.backup);
+    if (!entry.temporary.empty() && !entry.placed) RemoveName(entry.temporary);
+    if (!entry.backup.empty()) RemoveName(entry.backup);
   }
   entries_.clear();
 }
@@ -47,35 +51,105 @@ bool StagedFiles::Commit(ProtectedFiles* protect) {
   for (const Entry& entry : entries_) {
     ok = ok && (protect == nullptr || !protect->Protects(entry.target));
   }
-  // A name that nothing has yet is taken in one step. An older file is
-  // replaced by a rename, and each but the last is kept until the last
-  // stands, so that a later failure can bring it back.
-  std::size_t placed = 0;
-  while (ok && placed < entries_.size()) {
-    Entry& entry = entries_[placed];
-    ok = PlaceAbsent(entry) ||
-         (NameTemporary(entry) && (placed + 1 == entries_.size() || KeepOlder(entry)) &&
-          Replace(entry.temporary, entry.target));
-    if (ok) {
-      entry.temporary.clear();
-      ++placed;
-    } else if (entry.backupMoved && Replace(entry.backup, entry.target)) {
-      entry.backup.clear();
-    }
-  }
-  while (!ok && placed > 0) {
-    Entry& entry = entries_[--placed];
-    if (entry.backup.empty()) {
-      Remove(entry.target);
-    } else if (Replace(entry.backup, entry.target)) {
-      entry.backup.clear();
-    }
+  // A name that nothing has yet is taken in one step; an older file is
+  // replaced by a rename. A file alone needs no record: killed, it leaves at
+  // most a hidden file beside the older target.
+  if (ok && entries_.size() == 1) {
+    Entry& entry = entries_.front();
+    ok = PlaceAbsent(entry) || (NameTemporary(entry) && RenameOver(entry.temporary, entry.target));
+    entry.placed = ok;
+  } else if (ok && entries_.size() > 1) {
+    ok = CommitGroup();
   }
   if (ok && protect != nullptr) {
     for (const Entry& entry : entries_) protect->AddWritten(entry.target);
   }
   Discard();
   return ok;
+}
+
+// Before anything is placed the journal records every file of the group, so
+// that a later run can finish it or undo it from wherever a kill stopped it.
+// Each older file but the last is kept until the last stands, so that a
+// failure can bring it back. An unnamed file is tried first under its target
+// name, which nothing may have; from the first name that is taken on, every
+// file is named and recorded again before the next is placed, so that the
+// group can be finished once anything of it stands.
+bool StagedFiles::CommitGroup() {
+  const std::string& first = entries_.front().target;
+  const std::size_t start = NameStart(first);
+  for (const Entry& entry : entries_) {
+    if (NameStart(entry.target) != start || entry.target.compare(0, start, first, 0, start) != 0) {
+      return false;
+    }
+  }
+  Journal* journal = JournalIn(HiddenDirectory(first));
+  if (journal == nullptr) return false;
+  const std::lock_guard<std::mutex> oneGroup(journal->placing);
+  const std::size_t last = entries_.size() - 1;
+  bool ok = true;
+  for (std::size_t i = 0; ok && i <= last; ++i) {
+    Entry& entry = entries_[i];
+    ok = entry.handle >= 0 ? Identify(entry) : (i == last || KeepOlder(entry));
+  }
+  if (!ok || !journal->Record(Describe())) return false;
+  std::size_t placed = 0;
+  while (ok && placed <= last) {
+    Entry& entry = entries_[placed];
+    if (entry.handle >= 0 && PlaceAbsent(entry)) {
+      entry.placed = true;
+      ++placed;
+      continue;
+    }
+    if (entry.handle >= 0) {
+      for (std::size_t i = placed; ok && i <= last; ++i) {
+        Entry& later = entries_[i];
+        if (later.handle >= 0) ok = NameTemporary(later) && (i == last || KeepOlder(later));
+      }
+      ok = ok && journal->Record(Describe());
+    }
+    ok = ok && Place(entry);
+    if (ok) ++placed;
+  }
+  if (!ok) {
+    journal->Mark(Journal::kRollingBack);
+    while (placed > 0) Undo(entries_[--placed]);
+  }
+  journal->Mark(Journal::kDone);
+  return ok;
+}
+
+bool StagedFiles::Place(Entry& entry) {
+  if (entry.backupMoved && !RenameOver(entry.target, entry.backup)) return false;
+  if (RenameOver(entry.temporary, entry.target)) return entry.placed = true;
+  if (entry.backupMoved && RenameOver(entry.backup, entry.target)) entry.backup.clear();
+  return false;
+}
+
+void StagedFiles::Undo(Entry& entry) {
+  if (entry.backup.empty()) {
+    RemoveName(entry.target);
+  } else if (RenameOver(entry.backup, entry.target)) {
+    entry.backup.clear();
+  }
+}
+
+std::vector<JournalEntry> StagedFiles::Describe() const {
+  const auto name = [](std::string_view path) { return path.substr(NameStart(path)); };
+  std::vector<JournalEntry> entries;
+  for (const Entry& entry : entries_) {
+    JournalEntry& record = entries.emplace_back();
+    record.how = entry.temporary.empty() || (entry.backup.empty() && entry.targetAbsent)
+                     ? Placing::Absent
+                 : entry.backup.empty() ? Placing::Bare
+                 : entry.backupMoved    ? Placing::Moved
+                                        : Placing::Linked;
+    record.identity = entry.temporary.empty() ? entry.identity : 0;
+    record.target = name(entry.target);
+    record.fresh = name(entry.temporary);
+    record.backup = name(entry.backup);
+  }
+  return entries;
 }
 
 }  // namespace tessarel

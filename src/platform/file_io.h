@@ -71,11 +71,14 @@ using WriteChunk = std::function<bool(std::span<const std::uint8_t> piece)>;
 // Hands a file's pieces, in order, to write; false abandons the file.
 using FileProducer = std::function<bool(const WriteChunk& write)>;
 
+struct JournalEntry;  // platform/journal.h
+
 // Files written in full where no final name shows them, then put in place
 // together: either every one stands under its final name or none does, and
-// each older file a failure would have replaced is as it was. Only a crash
-// between two renames can leave part of a group in place. Whatever is not
-// committed is discarded with the object.
+// each older file a failure would have replaced is as it was. A group of two
+// or more files shares one directory; a run killed while placing it leaves
+// it part old, part new until PutRightLeftovers finishes it one way or the
+// other. Whatever is not committed is discarded with the object.
 class StagedFiles {
  public:
   StagedFiles() = default;
@@ -96,23 +99,44 @@ class StagedFiles {
  private:
   struct Entry {
     std::string target;
-    std::string temporary;      // empty while the file has no name
-    std::intptr_t handle = -1;  // an unnamed file's descriptor
-    std::string backup;         // the older target, kept until the group stands
-    bool backupMoved = false;   // the older target was moved, not linked, aside
+    std::string temporary;       // empty while the file has no name
+    std::intptr_t handle = -1;   // an unnamed file's descriptor
+    std::string backup;          // the older target, kept until the group stands
+    bool backupMoved = false;    // the older target is moved, not linked, aside
+    bool targetAbsent = false;   // there was no older target to keep
+    bool placed = false;         // the file stands under target
+    std::uint64_t identity = 0;  // an unnamed file's index, by which a later run knows it
   };
   friend bool StageNamedFile(StagedFiles& files, const std::string& path,
                              const std::function<bool(const std::string& temporary)>& write);
   // The platform's steps. Each leaves entry as it found it when it fails.
   static bool PlaceAbsent(Entry& entry);    // an unnamed file takes a target name nothing has
   static bool NameTemporary(Entry& entry);  // an unnamed file gets a name beside its target
-  static bool KeepOlder(Entry& entry);      // an existing target gets a second name as backup
-  static bool Replace(const std::string& from, const std::string& to);
-  static void Remove(const std::string& path);
+  static bool Identify(Entry& entry);       // an unnamed file's identity is read
+  // An existing target gets a backup: a second name, or where the file
+  // system has none, a fresh name that Place moves it to.
+  static bool KeepOlder(Entry& entry);
   static void Close(Entry& entry);
+  static bool Place(Entry& entry);
+  static void Undo(Entry& entry);
+  bool CommitGroup();
+  std::vector<JournalEntry> Describe() const;
   void Discard();
   std::vector<Entry> entries_;
 };
+
+// Puts right what runs killed while writing into dir (empty, or ending in a
+// separator) left there, before this run writes into it: a group of files a
+// dead run was placing is rolled forward where all of its new files stand and
+// back to the older files otherwise, and every hidden file of a run that is
+// not running goes. Files of runs still running are left alone.
+void PutRightLeftovers(const std::string& dir);
+
+// Gives up this process's journals in dir and in the directories below it
+// (dir as a prefix of their paths), once nothing is being written there: for
+// a caller done with dir, which Windows would not let it remove while a file
+// in it is open. They are given up at the end of the process anyway.
+void ReleaseJournals(const std::string& dir);
 
 // A regular file opened for reads at any offset, closed with the object.
 class ReadOnlyFile {

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "platform/file_io.h"
+#include "platform/journal.h"
 #include "platform/shortage.h"
 
 namespace tessarel {
@@ -50,9 +51,12 @@ bool CanNameUnnamedFiles() {
 // Calls make with fresh hidden names in dir until it succeeds (returns 0 or
 // more) or fails for a reason other than the name being taken. Each name is
 // new to this process, so the names taken run out before the attempts do.
+// The journal comes first: a later run takes a hidden file that has none for
+// a dead run's.
 int WithFreshName(const std::string& dir, const std::function<int(const std::string&)>& make) {
   static std::atomic<std::uint64_t> counter{0};
-  const std::string prefix = dir + ".tessarel-" + std::to_string(getpid()) + "-";
+  if (JournalIn(dir) == nullptr) return -1;
+  const std::string prefix = dir + ".tessarel-" + ProcessTag() + "-";
   for (;;) {
     const int result = make(prefix + std::to_string(++counter));
     if (result >= 0 || errno != EEXIST) return result;
@@ -75,6 +79,26 @@ std::string NativePath(const std::string& path) {
     if (c == '\\') c = '/';
   }
   return native;
+}
+
+std::string ProcessTag() {
+  return std::to_string(getpid());
+}
+
+std::string HiddenDirectory(const std::string& path) {
+  return DirectoryOf(path);
+}
+
+std::size_t NameStart(std::string_view path) {
+  return path.find_last_of('/') + 1;  // npos + 1 is 0
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str()) == 0;
+}
+
+void RemoveName(const std::string& path) {
+  unlink(path.c_str());
 }
 
 bool PathExists(const std::string& path) {
@@ -127,7 +151,7 @@ bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
   const bool closed = entry.handle >= 0 || close(fd) == 0;
   if (!written || !closed) {
     Close(entry);
-    if (!entry.temporary.empty()) Remove(entry.temporary);
+    if (!entry.temporary.empty()) RemoveName(entry.temporary);
     return false;
   }
   entries_.push_back(std::move(entry));
@@ -159,33 +183,31 @@ bool StagedFiles::NameTemporary(Entry& entry) {
   return true;
 }
 
+bool StagedFiles::Identify(Entry& entry) {
+  struct stat st {};
+  if (fstat(static_cast<int>(entry.handle), &st) != 0) return false;
+  entry.identity = std::uint64_t(st.st_ino);
+  return true;
+}
+
 bool StagedFiles::KeepOlder(Entry& entry) {
   struct stat st {};
-  if (lstat(entry.target.c_str(), &st) != 0) return errno == ENOENT;
+  if (lstat(entry.target.c_str(), &st) != 0) return entry.targetAbsent = errno == ENOENT;
   if (S_ISDIR(st.st_mode)) return true;  // nothing replaces a directory
   std::string backup;
   bool moved = false;
   const int kept = WithFreshName(DirectoryOf(entry.target), [&](const std::string& name) {
     backup = name;
     if (link(entry.target.c_str(), name.c_str()) == 0) return 0;
-    // Where the file system has no hard links the older file moves aside,
-    // to come back if the group fails.
-    if (errno == EPERM || errno == EOPNOTSUPP)
-      moved = rename(entry.target.c_str(), name.c_str()) == 0;
+    // Where the file system has no hard links the older file is moved
+    // aside to the name, once the group is recorded.
+    moved = errno == EPERM || errno == EOPNOTSUPP;
     return moved ? 0 : -1;
   });
   if (kept < 0) return false;
   entry.backup = backup;
   entry.backupMoved = moved;
   return true;
-}
-
-bool StagedFiles::Replace(const std::string& from, const std::string& to) {
-  return rename(from.c_str(), to.c_str()) == 0;
-}
-
-void StagedFiles::Remove(const std::string& path) {
-  unlink(path.c_str());
 }
 
 void StagedFiles::Close(Entry& entry) {

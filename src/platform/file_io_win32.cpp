@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/file_io_win32.h"
+#include "platform/journal.h"
 #include "platform/shortage.h"
 
 namespace tessarel {
@@ -43,13 +44,15 @@ bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
 
 // Calls make with fresh hidden names beside path until it succeeds or fails
 // for a reason other than the name being taken; name is the last one tried.
-// Named here rather than by GetTempFileNameA, whose result needs a MAX_PATH buffer.
+// Named here rather than by GetTempFileNameA, whose result needs a MAX_PATH
+// buffer. The journal comes first: a later run takes a hidden file that has
+// none for a dead run's.
 bool WithFreshNameBeside(const std::string& path,
                          const std::function<bool(const std::string&)>& make, std::string& name) {
-  std::string dir = DirectoryOf(path);
-  if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
+  const std::string dir = HiddenDirectory(path);
+  if (JournalIn(dir) == nullptr) return false;
   static std::atomic<unsigned> counter{0};
-  const std::string prefix = dir + ".tessarel-" + std::to_string(GetCurrentProcessId()) + "-";
+  const std::string prefix = dir + ".tessarel-" + ProcessTag() + "-";
   for (int attempt = 0; attempt < 1000; ++attempt) {
     name = prefix + std::to_string(++counter) + ".tmp";
     if (make(name)) return true;
@@ -82,6 +85,28 @@ std::string_view NativeSeparators() {
 
 std::string NativePath(const std::string& path) {
   return path;
+}
+
+std::string ProcessTag() {
+  return std::to_string(GetCurrentProcessId());
+}
+
+std::string HiddenDirectory(const std::string& path) {
+  std::string dir = DirectoryOf(path);
+  if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
+  return dir;
+}
+
+std::size_t NameStart(std::string_view path) {
+  return path.find_last_of("\\/:") + 1;  // npos + 1 is 0
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+void RemoveName(const std::string& path) {
+  DeleteFileA(path.c_str());
 }
 
 bool PathExists(const std::string& path) {
@@ -153,10 +178,15 @@ bool StagedFiles::NameTemporary(Entry&) {
   return true;
 }
 
+bool StagedFiles::Identify(Entry&) {
+  return true;
+}
+
 bool StagedFiles::KeepOlder(Entry& entry) {
   const DWORD attributes = GetFileAttributesA(entry.target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+    return entry.targetAbsent =
+               GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;  // nothing replaces a directory
   std::string backup;
@@ -166,24 +196,16 @@ bool StagedFiles::KeepOlder(Entry& entry) {
       [&](const std::string& name) {
         if (CreateHardLinkA(name.c_str(), entry.target.c_str(), nullptr)) return true;
         if (GetLastError() == ERROR_ALREADY_EXISTS) return false;
-        // Where the volume has no hard links (FAT) the older file moves
-        // aside, to come back if the group fails.
-        moved = MoveFileExA(entry.target.c_str(), name.c_str(), 0) != 0;
-        return moved;
+        // Where the volume has no hard links (FAT) the older file is moved
+        // aside to the name, once the group is recorded.
+        moved = true;
+        return true;
       },
       backup);
   if (!kept) return false;
   entry.backup = backup;
   entry.backupMoved = moved;
   return true;
-}
-
-bool StagedFiles::Replace(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-}
-
-void StagedFiles::Remove(const std::string& path) {
-  DeleteFileA(path.c_str());
 }
 
 void StagedFiles::Close(Entry&) {}

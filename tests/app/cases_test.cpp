@@ -23,7 +23,7 @@ const std::regex kVerbs(
     "expect|"
     "listing|mode");
 
-const std::regex kFailures("write|pread|alloc [0-9]+");
+const std::regex kFailures("write|pread|alloc [0-9]+|kill [0-9]+");
 
 struct Line {
   int number = 0;
@@ -91,7 +91,8 @@ void RunCase(const std::vector<Line>& lines) {
     if (verb == "link") fs::create_symlink(testing::Utf8Path(tail), full);
     if (verb == "limit") limit.bytes = std::stoull(path), limit.killAtLimit = tail == "kill";
     if (verb == "openfiles") limit.openFiles = std::stoull(path);
-    if (verb == "plainfs" || verb == "fail") limit.shim = verb == "fail" ? lines[i].rest : verb;
+    if (verb == "plainfs" || verb == "fail")
+      limit.shim += (limit.shim.empty() ? "" : " ") + (verb == "fail" ? lines[i].rest : verb);
     EXPECT_TRUE(verb != "fail" || std::regex_match(lines[i].rest, kFailures)) << lines[i].rest;
     if (verb == "noinput") limit.noInput = true;
     if (verb == "nooutput") limit.noOutput = true;
@@ -125,7 +126,9 @@ void RunCase(const std::vector<Line>& lines) {
           lines[j].verb == "out" ? lines[j].rest + '\n' : std::string(bytes.begin(), bytes.end());
     }
     const auto result = testing::RunTool(Words(lines[i].rest), dir.path().string(), limit);
-    EXPECT_EQ(result.exitCode, limit.killAtLimit ? -1 : 0) << result.errors;
+    EXPECT_EQ(result.exitCode,
+              limit.killAtLimit || limit.shim.find("kill") != std::string::npos ? -1 : 0)
+        << result.errors;
     EXPECT_EQ(result.output, expected);
     if (checkErrors) {
       EXPECT_EQ(result.errors, errors);

@@ -1,16 +1,19 @@
-// Preloaded for a case's run, as TESSAREL_SHIM says: "plainfs" is a file system
-// with neither unnamed files (O_TMPFILE) nor hard links, as vfat; "write" or
-// "pread" makes the first such call fail, as a failing disk (EIO) or a signal
-// (EINTR) would; "alloc N" makes every allocation of exactly N bytes fail, as
-// when memory runs out.
+// Preloaded for a case's run, as TESSAREL_SHIM says (modes separated by
+// spaces): "plainfs" is a file system with neither unnamed files (O_TMPFILE)
+// nor hard links, as vfat; "write" or "pread" makes the first such call fail,
+// as a failing disk (EIO) or a signal (EINTR) would; "kill N" kills the
+// process at a call that changes a name, after N of them; "alloc N" makes
+// every allocation of exactly N bytes fail, as when memory runs out.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -19,7 +22,23 @@ namespace {
 
 bool Is(const char* mode) {
   static const char* const shim = std::getenv("TESSAREL_SHIM");
-  return shim != nullptr && std::strcmp(shim, mode) == 0;
+  const std::size_t length = std::strlen(mode);
+  const char* word = shim != nullptr ? shim : "";
+  while (*(word += std::strspn(word, " ")) != '\0') {
+    const std::size_t size = std::strcspn(word, " ");
+    if (size == length && std::strncmp(word, mode, length) == 0) return true;
+    word += size;
+  }
+  return false;
+}
+
+// Stops the process where a kill -9 would, before the call that changes a name
+// is made, so that every moment between two such calls can be looked at.
+void KillAtNameChange() {
+  static const long made =
+      Is("kill") ? std::atol(std::strstr(std::getenv("TESSAREL_SHIM"), "kill ") + 5) : -1;
+  static std::atomic<long> calls{0};
+  if (made >= 0 && calls++ == made) kill(getpid(), SIGKILL);
 }
 
 bool FirstCall(const char* call) {
@@ -42,8 +61,8 @@ Function* Next(const char* name, Function*) {
 bool Refused(std::size_t size) {
   static std::atomic<std::size_t> refused{0};
   const char* shim = refused == 0 ? std::getenv("TESSAREL_SHIM") : nullptr;
-  if (shim != nullptr && std::strncmp(shim, "alloc ", 6) == 0)
-    refused = std::strtoull(shim + 6, 0, 10);
+  const char* mode = shim != nullptr ? std::strstr(shim, "alloc ") : nullptr;
+  if (mode != nullptr) refused = std::strtoull(mode + 6, 0, 10);
   return size != 0 && size == refused;
 }
 
@@ -81,9 +100,11 @@ int open(const char* path, int flags, ...) {
 }
 int open64(const char* path, int flags, ...) __attribute__((alias("open")));
 int link(const char* from, const char* to) {
+  KillAtNameChange();
   return Is("plainfs") ? Refuse(EPERM) : Next("link", &link)(from, to);
 }
 int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) {
+  KillAtNameChange();
   return Is("plainfs") ? Refuse(EPERM) : Next("linkat", &linkat)(fromDir, from, toDir, to, flags);
 }
 ssize_t write(int fd, const void* bytes, size_t size) {
@@ -93,6 +114,26 @@ ssize_t pread(int fd, void* bytes, size_t size, off_t offset) {
   return FirstCall("pread") ? Refuse(EINTR) : Next("pread", &pread)(fd, bytes, size, offset);
 }
 ssize_t pread64(int, void*, size_t, off_t) __attribute__((alias("pread")));
+int rename(const char* from, const char* to) {
+  KillAtNameChange();
+  return Next("rename", &rename)(from, to);
+}
+int renameat(int fromDir, const char* from, int toDir, const char* to) {
+  KillAtNameChange();
+  return Next("renameat", &renameat)(fromDir, from, toDir, to);
+}
+int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
+  KillAtNameChange();
+  return Next("renameat2", &renameat2)(fromDir, from, toDir, to, flags);
+}
+int unlink(const char* path) {
+  KillAtNameChange();
+  return Next("unlink", &unlink)(path);
+}
+int unlinkat(int dir, const char* path, int flags) {
+  KillAtNameChange();
+  return Next("unlinkat", &unlinkat)(dir, path, flags);
+}
 
 void* malloc(size_t size) {
   return Refused(size) ? Refuse(ENOMEM), nullptr : Real(realMalloc, "malloc")(size);

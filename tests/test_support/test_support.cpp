@@ -4,6 +4,8 @@
 #include <iterator>
 #include <random>
 
+#include "platform/file_io.h"
+
 namespace tessarel::testing {
 
 TempDir::TempDir() {
@@ -14,6 +16,7 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
+  ReleaseJournals(path_.string());
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
 }

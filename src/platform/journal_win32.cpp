@@ -1,0 +1,101 @@
+// A journal is held by a handle that shares nothing: while it is open no
+// other process can open the file, and so none can take it or delete it;
+// Windows closes it when the process dies, however it dies.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/journal.h"
+
+namespace tessarel {
+namespace {
+
+HANDLE OpenUnshared(const std::string& path, DWORD disposition) {
+  return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, disposition,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+OVERLAPPED At(std::uint64_t offset) {
+  OVERLAPPED where{};
+  where.Offset = static_cast<DWORD>(offset);
+  where.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return where;
+}
+
+}  // namespace
+
+JournalFile::~JournalFile() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+JournalFile::Made JournalFile::Create(const std::string& path) {
+  const HANDLE file = OpenUnshared(path, CREATE_NEW);
+  if (file == INVALID_HANDLE_VALUE) {
+    // A journal that another process holds, or is deleting, is still there.
+    const DWORD error = GetLastError();
+    const bool there = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                       error == ERROR_SHARING_VIOLATION ||
+                       (error == ERROR_ACCESS_DENIED &&
+                        GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+    return there ? Made::Taken : Made::Failed;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  path_ = path;
+  return Made::Held;
+}
+
+bool JournalFile::Claim(const std::string& path) {
+  const HANDLE file = OpenUnshared(path, OPEN_ALWAYS);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  path_ = path;
+  return true;
+}
+
+bool JournalFile::Read(std::string& bytes) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(reinterpret_cast<HANDLE>(handle_), &size)) return false;
+  bytes.resize(static_cast<std::size_t>(size.QuadPart));
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    OVERLAPPED where = At(done);
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), bytes.data() + done, chunk, &got, &where) ||
+        got == 0) {
+      break;
+    }
+    done += got;
+  }
+  bytes.resize(done);
+  return true;
+}
+
+bool JournalFile::WriteAt(std::uint64_t offset, std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    OVERLAPPED where = At(offset + done);
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(handle_), bytes.data() + done, chunk, &written,
+                   &where) ||
+        written == 0) {
+      return false;
+    }
+    done += written;
+  }
+  return true;
+}
+
+void JournalFile::Delete() {
+  if (handle_ == -1) return;
+  // Marked for deletion while still held, so that no process opens it between.
+  FILE_DISPOSITION_INFO gone{TRUE};
+  const bool marked = SetFileInformationByHandle(reinterpret_cast<HANDLE>(handle_),
+                                                 FileDispositionInfo, &gone, sizeof gone) != 0;
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+  if (!marked) DeleteFileA(path_.c_str());
+}
+
+}  // namespace tessarel
