@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "platform/failure_reason.h"
 #include "platform/journal.h"
 
 namespace tessarel {
@@ -22,6 +23,10 @@ bool ProtectedFiles::Protects(const std::string& path) const {
   if (written_.contains(NameKey(path))) return true;
   FileIdentity identity;
   return hasInput_ && IdentifyFile(path, identity) && identity == input_;
+}
+
+bool ProtectedFiles::Written(const std::string& path) const {
+  return written_.contains(NameKey(path));
 }
 
 void ProtectedFiles::AddWritten(const std::string& path) {
@@ -46,17 +51,35 @@ void StagedFiles::Append(StagedFiles& other) {
   other.entries_.clear();
 }
 
+namespace {
+
+// Says why target could not take its new file, in the system's words for
+// the call that just failed.
+bool CannotPlace(const std::string& target) {
+  Explain(target + " cannot be put in place: " + LastSystemError());
+  return false;
+}
+
+}  // namespace
+
 bool StagedFiles::Commit(ProtectedFiles* protect) {
   bool ok = true;
   for (const Entry& entry : entries_) {
-    ok = ok && (protect == nullptr || !protect->Protects(entry.target));
+    if (!ok || protect == nullptr || !protect->Protects(entry.target)) continue;
+    Explain(entry.target +
+            (protect->Written(entry.target) ? " was written by this run from an earlier file"
+                                            : " is this conversion's input") +
+            ", and is left alone");
+    ok = false;
   }
   // A name that nothing has yet is taken in one step; an older file is
   // replaced by a rename. A file alone needs no record: killed, it leaves at
   // most a hidden file beside the older target.
   if (ok && entries_.size() == 1) {
     Entry& entry = entries_.front();
-    ok = PlaceAbsent(entry) || (NameTemporary(entry) && RenameOver(entry.temporary, entry.target));
+    ok = PlaceAbsent(entry) ||
+         (NameTemporary(entry) && RenameOver(entry.temporary, entry.target)) ||
+         CannotPlace(entry.target);
     entry.placed = ok;
   } else if (ok && entries_.size() > 1) {
     ok = CommitGroup();
@@ -120,8 +143,10 @@ bool StagedFiles::CommitGroup() {
 }
 
 bool StagedFiles::Place(Entry& entry) {
-  if (entry.backupMoved && !RenameOver(entry.target, entry.backup)) return false;
+  if (entry.backupMoved && !RenameOver(entry.target, entry.backup))
+    return CannotPlace(entry.target);
   if (RenameOver(entry.temporary, entry.target)) return entry.placed = true;
+  CannotPlace(entry.target);
   if (entry.backupMoved && RenameOver(entry.backup, entry.target)) entry.backup.clear();
   return false;
 }

@@ -57,6 +57,7 @@ class ProtectedFiles {
   void SetInput(const std::string& path);
   bool Protects(const std::string& path) const;
   void AddWritten(const std::string& path);
+  bool Written(const std::string& path) const;
 
  private:
   bool sameDirectory_ = true;

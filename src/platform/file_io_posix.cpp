@@ -7,6 +7,7 @@
 #include <functional>
 #include <limits>
 
+#include "platform/failure_reason.h"
 #include "platform/file_io.h"
 #include "platform/journal.h"
 #include "platform/shortage.h"
@@ -30,10 +31,17 @@ bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
   while (done < bytes.size()) {
     const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = ENOSPC;  // a write that takes nothing has no room
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
   return true;
+}
+
+// Says why path could not be written, in the system's words.
+bool Unwritten(const std::string& path) {
+  Explain(path + " cannot be written: " + LastSystemError());
+  return false;
 }
 
 // The directory part of a native path, separator included; empty for none.
@@ -140,15 +148,19 @@ bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
       return open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
     });
     if (fd < 0) {
-      Lacked(errno);
+      const int error = errno;
+      Explain("no file can be made in " + (dir.empty() ? std::string(".") : dir) + ": " +
+              LastSystemError());
+      Lacked(error);
       return false;
     }
     entry.temporary = temporary;
   }
-  const bool written =
-      produce([fd](std::span<const std::uint8_t> piece) { return WriteAll(fd, piece); });
+  const bool written = produce([fd, &path](std::span<const std::uint8_t> piece) {
+    return WriteAll(fd, piece) || Unwritten(path);
+  });
   // An unnamed file stays open: closing it would be the end of it.
-  const bool closed = entry.handle >= 0 || close(fd) == 0;
+  const bool closed = entry.handle >= 0 || close(fd) == 0 || Unwritten(path);
   if (!written || !closed) {
     Close(entry);
     if (!entry.temporary.empty()) RemoveName(entry.temporary);
@@ -224,11 +236,14 @@ bool ReadOnlyFile::Open(const std::string& path) {
   // regular files are read.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    lackedHandles_ = Lacked(errno);
+    const int error = errno;
+    Explain(path + " cannot be opened: " + LastSystemError());
+    lackedHandles_ = Lacked(error);
     return false;
   }
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    Explain(path + (S_ISDIR(st.st_mode) ? " is a directory" : " is not a regular file"));
     close(fd);
     return false;
   }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/failure_reason.h"
 #include "platform/file_io_win32.h"
 #include "platform/journal.h"
 #include "platform/shortage.h"
@@ -27,6 +28,12 @@ std::string DirectoryOf(const std::string& path) {
   // "c:" alone would name the root of c:, not its current directory.
   if (dir.back() == ':') dir += '.';
   return dir;
+}
+
+// Says why path could not be written, in the system's words.
+bool Unwritten(const std::string& path) {
+  Explain(path + " cannot be written: " + LastSystemError());
+  return false;
 }
 
 bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
@@ -149,7 +156,10 @@ bool StageNamedFile(StagedFiles& files, const std::string& path,
                     const std::function<bool(const std::string& temporary)>& write) {
   StagedFiles::Entry entry;
   entry.target = path;
-  if (!CreateTemporaryBeside(path, entry.temporary)) return false;
+  if (!CreateTemporaryBeside(path, entry.temporary)) {
+    Explain("no file can be made beside " + path + ": " + LastSystemError());
+    return false;
+  }
   if (!write(entry.temporary)) {
     DeleteFileA(entry.temporary.c_str());
     return false;
@@ -159,13 +169,14 @@ bool StageNamedFile(StagedFiles& files, const std::string& path,
 }
 
 bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
-  return StageNamedFile(*this, path, [&produce](const std::string& temporary) {
+  return StageNamedFile(*this, path, [&produce, &path](const std::string& temporary) {
     const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool written =
-        produce([file](std::span<const std::uint8_t> piece) { return WriteAll(file, piece); });
-    return (CloseHandle(file) != 0) && written;
+    if (file == INVALID_HANDLE_VALUE) return Unwritten(path);
+    const bool written = produce([file, &path](std::span<const std::uint8_t> piece) {
+      return WriteAll(file, piece) || Unwritten(path);
+    });
+    return (CloseHandle(file) != 0 || Unwritten(path)) && written;
   });
 }
 
@@ -219,6 +230,7 @@ bool ReadOnlyFile::Open(const std::string& path) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
+    Explain(path + " cannot be opened: " + LastSystemError());
     lackedHandles_ = error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NOT_ENOUGH_MEMORY ||
                      error == ERROR_NO_SYSTEM_RESOURCES;
     if (lackedHandles_) NoteShortage();
@@ -229,6 +241,7 @@ bool ReadOnlyFile::Open(const std::string& path) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    Explain(path + " is not a regular file");
     CloseHandle(file);
     return false;
   }
