@@ -111,9 +111,8 @@ bool StagedFiles::CommitGroup() {
   const std::lock_guard<std::mutex> oneGroup(journal->placing);
   const std::size_t last = entries_.size() - 1;
   bool ok = true;
-  for (std::size_t i = 0; ok && i <= last; ++i) {
-    Entry& entry = entries_[i];
-    ok = entry.handle >= 0 ? Identify(entry) : (i == last || KeepOlder(entry));
+  for (std::size_t i = 0; ok && i < last; ++i) {
+    ok = entries_[i].handle >= 0 || KeepOlder(entries_[i]);
   }
   if (!ok || !journal->Record(Describe())) return false;
   std::size_t placed = 0;

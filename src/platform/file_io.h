@@ -113,7 +113,6 @@ class StagedFiles {
   // The platform's steps. Each leaves entry as it found it when it fails.
   static bool PlaceAbsent(Entry& entry);    // an unnamed file takes a target name nothing has
   static bool NameTemporary(Entry& entry);  // an unnamed file gets a name beside its target
-  static bool Identify(Entry& entry);       // an unnamed file's identity is read
   // An existing target gets a backup: a second name, or where the file
   // system has none, a fresh name that Place moves it to.
   static bool KeepOlder(Entry& entry);

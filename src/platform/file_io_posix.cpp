@@ -159,8 +159,13 @@ bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
   const bool written = produce([fd, &path](std::span<const std::uint8_t> piece) {
     return WriteAll(fd, piece) || Unwritten(path);
   });
-  // An unnamed file stays open: closing it would be the end of it.
-  const bool closed = entry.handle >= 0 || close(fd) == 0 || Unwritten(path);
+  // An unnamed file stays open: closing it would be the end of it. Its
+  // identity, which a group's record holds, is read here, beside the other
+  // files being written, not when the group is placed, one at a time.
+  struct stat st {};
+  const bool closed =
+      (entry.handle >= 0 ? fstat(fd, &st) == 0 : close(fd) == 0) || Unwritten(path);
+  entry.identity = std::uint64_t(st.st_ino);
   if (!written || !closed) {
     Close(entry);
     if (!entry.temporary.empty()) RemoveName(entry.temporary);
@@ -192,13 +197,6 @@ bool StagedFiles::NameTemporary(Entry& entry) {
   if (linked < 0) return false;
   entry.temporary = temporary;
   Close(entry);
-  return true;
-}
-
-bool StagedFiles::Identify(Entry& entry) {
-  struct stat st {};
-  if (fstat(static_cast<int>(entry.handle), &st) != 0) return false;
-  entry.identity = std::uint64_t(st.st_ino);
   return true;
 }
 

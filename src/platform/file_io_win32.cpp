@@ -189,10 +189,6 @@ bool StagedFiles::NameTemporary(Entry&) {
   return true;
 }
 
-bool StagedFiles::Identify(Entry&) {
-  return true;
-}
-
 bool StagedFiles::KeepOlder(Entry& entry) {
   const DWORD attributes = GetFileAttributesA(entry.target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
