@@ -1,3 +1,5 @@
+// The wildcard patterns a batch matches names with, by the rules of the
+// Windows directory search, on every platform.
 #pragma once
 
 #include <string_view>
