@@ -1,5 +1,5 @@
-// The wildcard patterns a batch matches names with, by the rules of the
-// Windows directory search, on every platform.
+// Wildcard patterns matched against listed names where the platform has no
+// search of its own (POSIX), by the rules of the Windows directory search.
 #pragma once
 
 #include <string_view>
