@@ -225,14 +225,16 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   if (!image) return image;
   auto file = std::make_shared<ReadOnlyFile>();
   std::vector<std::uint8_t> bytes;
-  bool read = file->Open(path);
-  if (!read && file->LackedHandles()) {
-    image->starved = true;
+  // The file says why it cannot be opened.
+  if (!file->Open(path)) {
+    if (file->LackedHandles()) image->starved = true;
+    image->lastStatus = kIoFailed;
     return image;
   }
+  bool read = false;
   try {
-    if (read) bytes.resize(std::size_t(std::min<std::uint64_t>(file->Size(), 54)));
-    read = read && file->ReadAt(0, bytes);
+    bytes.resize(std::size_t(std::min<std::uint64_t>(file->Size(), 54)));
+    read = file->ReadAt(0, bytes);
     if (read) {
       if (!OpenPlainBmp(bytes, file, *image) || image->native != nullptr) return image;
       if (file->Size() > bytes.max_size()) throw std::bad_alloc();
@@ -244,7 +246,7 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
     return image;
   }
   if (!read) {
-    if (file->Size() > 0) Explain(path + " could not be read: " + LastSystemError());
+    Explain(path + " could not be read: " + LastSystemError());
     image->lastStatus = kIoFailed;
     return image;
   }
