@@ -7,32 +7,6 @@
 
 namespace tessarel {
 
-ProtectedFiles::ProtectedFiles(const std::string& inputDir, const std::string& outputDir) {
-  FileIdentity in, out;
-  // Either unknown: checked as one directory, the safe side.
-  sameDirectory_ = !IdentifyFile(inputDir, in) || !IdentifyFile(outputDir, out) || in == out;
-}
-
-void ProtectedFiles::SetInput(const std::string& path) {
-  hasInput_ = sameDirectory_ && IdentifyFile(path, input_);
-}
-
-// Every look-up of a name that does not exist yet costs Wine a scan of the
-// whole directory: only the one directory case asks the file system.
-bool ProtectedFiles::Protects(const std::string& path) const {
-  if (written_.contains(NameKey(path))) return true;
-  FileIdentity identity;
-  return hasInput_ && IdentifyFile(path, identity) && identity == input_;
-}
-
-bool ProtectedFiles::Written(const std::string& path) const {
-  return written_.contains(NameKey(path));
-}
-
-void ProtectedFiles::AddWritten(const std::string& path) {
-  written_.insert(NameKey(path));
-}
-
 StagedFiles::~StagedFiles() {
   Discard();
 }
@@ -62,15 +36,13 @@ bool CannotPlace(const std::string& target) {
 
 }  // namespace
 
-bool StagedFiles::Commit(ProtectedFiles* protect) {
+bool StagedFiles::Commit(PlacementGuard* guard) {
   bool ok = true;
   for (const Entry& entry : entries_) {
-    if (!ok || protect == nullptr || !protect->Protects(entry.target)) continue;
-    Explain(entry.target +
-            (protect->Written(entry.target) ? " was written by this run from an earlier file"
-                                            : " is this conversion's input") +
-            ", and is left alone");
-    ok = false;
+    if (guard != nullptr && !guard->MayReplace(entry.target)) {
+      ok = false;
+      break;
+    }
   }
   // A name that nothing has yet is taken in one step; an older file is
   // replaced by a rename. A file alone needs no record: killed, it leaves at
@@ -84,8 +56,8 @@ bool StagedFiles::Commit(ProtectedFiles* protect) {
   } else if (ok && entries_.size() > 1) {
     ok = CommitGroup();
   }
-  if (ok && protect != nullptr) {
-    for (const Entry& entry : entries_) protect->AddWritten(entry.target);
+  if (ok && guard != nullptr) {
+    for (const Entry& entry : entries_) guard->Placed(entry.target);
   }
   Discard();
   return ok;

@@ -6,7 +6,6 @@
 #include <compare>
 #include <cstdint>
 #include <functional>
-#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,28 +43,6 @@ bool IdentifyFile(const std::string& path, FileIdentity& identity);
 // names are case-sensitive, letter case folded on Windows.
 std::string NameKey(const std::string& path);
 
-// The files a batch run must never replace: the input of the conversion at
-// hand and every file the run has put in place (by name: each was put in
-// place by a rename, so no other name in the output directory reaches it).
-class ProtectedFiles {
- public:
-  ProtectedFiles() = default;
-  // Decides once whether an output can be the input at all: only when the
-  // output directory is the input directory. Through a link in another
-  // directory it cannot: the rename replaces the link, never writes through it.
-  ProtectedFiles(const std::string& inputDir, const std::string& outputDir);
-  void SetInput(const std::string& path);
-  bool Protects(const std::string& path) const;
-  void AddWritten(const std::string& path);
-  bool Written(const std::string& path) const;
-
- private:
-  bool sameDirectory_ = true;
-  bool hasInput_ = false;
-  FileIdentity input_;
-  std::set<std::string> written_;
-};
-
 // Passes the next piece of a file being written on to it; false when it
 // cannot be written.
 using WriteChunk = std::function<bool(std::span<const std::uint8_t> piece)>;
@@ -73,6 +50,18 @@ using WriteChunk = std::function<bool(std::span<const std::uint8_t> piece)>;
 using FileProducer = std::function<bool(const WriteChunk& write)>;
 
 struct JournalEntry;  // platform/journal.h
+
+// What a commit asks before it replaces anything, and tells once its files
+// stand.
+class PlacementGuard {
+ public:
+  // False, having said why, when target must be left alone.
+  virtual bool MayReplace(const std::string& target) const = 0;
+  virtual void Placed(const std::string& target) = 0;
+
+ protected:
+  ~PlacementGuard() = default;
+};
 
 // Files written in full where no final name shows them, then put in place
 // together: either every one stands under its final name or none does, and
@@ -93,9 +82,8 @@ class StagedFiles {
   // Takes over every file other holds, after its own, as if added here.
   void Append(StagedFiles& other);
   // Puts every added file in place, in the order added. Fails with nothing
-  // changed when one would replace a file that protect protects; records
-  // each placed file in protect.
-  bool Commit(ProtectedFiles* protect = nullptr);
+  // changed when guard refuses one target; tells guard of each placed file.
+  bool Commit(PlacementGuard* guard = nullptr);
 
  private:
   struct Entry {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/protected_files.h"
 #include "convert/bmp_pair.h"
 #include "platform/directory.h"
 #include "test_support/test_support.h"
