@@ -119,8 +119,8 @@ TexturePtr MakeTexture(SDL_Renderer* renderer, PixelImage& image, const SDL_Rect
 // Each texture with where it goes in the client area.
 struct Scene {
   SDL_Renderer* renderer;
-  SDL_Texture* picture;
-  SDL_Texture* mask;
+  TexturePtr picture;
+  TexturePtr mask;
   SDL_Rect pictureRect;
   SDL_Rect maskRect;
 };
@@ -128,16 +128,12 @@ struct Scene {
 void Paint(const Scene& scene) {
   Sdl().SetRenderDrawColor(scene.renderer, kButtonFace, kButtonFace, kButtonFace, SDL_ALPHA_OPAQUE);
   Sdl().RenderClear(scene.renderer);
-  Sdl().RenderCopy(scene.renderer, scene.picture, nullptr, &scene.pictureRect);
-  Sdl().RenderCopy(scene.renderer, scene.mask, nullptr, &scene.maskRect);
+  Sdl().RenderCopy(scene.renderer, scene.picture.get(), nullptr, &scene.pictureRect);
+  Sdl().RenderCopy(scene.renderer, scene.mask.get(), nullptr, &scene.maskRect);
   Sdl().RenderPresent(scene.renderer);
 }
 
-}  // namespace
-
-void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
-  if (OpenSdl() == nullptr) return;
-  SdlSession session;
+bool StartVideo() {
   // A normal-priority hint yields to a user's SDL_VIDEODRIVER; the driver
   // check below still refuses anything that is not a real display.
   Sdl().SetHint(SDL_HINT_VIDEODRIVER, OnScreenDrivers());
@@ -145,12 +141,14 @@ void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
   // compositor unredirect the desktop, as SDL does for games by default.
   Sdl().SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   Sdl().SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-  if (Sdl().Init(SDL_INIT_VIDEO) != 0 || !IsOnScreenDriver(Sdl().GetCurrentVideoDriver())) return;
+  return Sdl().Init(SDL_INIT_VIDEO) == 0 && IsOnScreenDriver(Sdl().GetCurrentVideoDriver());
+}
 
-  // SDL sizes and places the client area: the frame belongs to the window
-  // manager, which reports it only after mapping (X11) or never (Wayland's
-  // client-side decorations). So 150 x 150 is the client area, and the layout
-  // below reads the real one in any case.
+// SDL sizes and places the client area: the frame belongs to the window
+// manager, which reports it only after mapping (X11) or never (Wayland's
+// client-side decorations). So 150 x 150 is the client area, and the layout
+// reads the real one in any case.
+WindowPtr CreateHiddenWindow() {
   int left = SDL_WINDOWPOS_CENTERED;
   int top = SDL_WINDOWPOS_CENTERED;
   SDL_Rect desktop;
@@ -158,25 +156,30 @@ void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
     left = desktop.x + desktop.w / 2 - kPreviewWindowSize;
     top = desktop.y + desktop.h / 2 - kPreviewWindowSize;
   }
-  // Hidden until painted, so that a failure below never flashes an empty window.
-  const WindowPtr window(Sdl().CreateWindow(kPreviewTitle, left, top, kPreviewWindowSize,
-                                            kPreviewWindowSize, SDL_WINDOW_HIDDEN));
-  if (!window) return;
-  // The software renderer copies 1:1 exactly and has no texture size limit;
-  // anything else is only a fallback. Where the platform has a framebuffer of
-  // its own (X11) it should draw there: by default SDL routes it through a GL
-  // texture, loading a whole GL driver and its threads for a 150-pixel window.
-  Sdl().SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  RendererPtr renderer(Sdl().CreateRenderer(window.get(), -1, SDL_RENDERER_SOFTWARE));
-  if (!renderer) renderer.reset(Sdl().CreateRenderer(window.get(), -1, 0));
-  if (!renderer) return;
+  // Hidden until painted, so that a failure after it never flashes an empty window.
+  return WindowPtr(Sdl().CreateWindow(kPreviewTitle, left, top, kPreviewWindowSize,
+                                      kPreviewWindowSize, SDL_WINDOW_HIDDEN));
+}
 
-  // The window is not resizable: the client area it has now is the one the
-  // layout places the images in for as long as it is open. A part that
-  // cannot be shown at all makes no texture, and the preview ends silently.
+// The software renderer copies 1:1 exactly and has no texture size limit;
+// anything else is only a fallback. Where the platform has a framebuffer of
+// its own (X11) it should draw there: by default SDL routes it through a GL
+// texture, loading a whole GL driver and its threads for a 150-pixel window.
+RendererPtr CreateRenderer(SDL_Window* window) {
+  Sdl().SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  RendererPtr renderer(Sdl().CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE));
+  if (!renderer) renderer.reset(Sdl().CreateRenderer(window, -1, 0));
+  return renderer;
+}
+
+// The window is not resizable: the client area it has now is the one the
+// layout places the images in for as long as it is open. A part that cannot
+// be shown at all makes no texture.
+Scene LayOut(SDL_Renderer* renderer, PixelImage& picture, PixelImage& mask) {
+  Scene scene{renderer, nullptr, nullptr, {}, {}};
   int clientWidth = 0;
   int clientHeight = 0;
-  if (Sdl().GetRendererOutputSize(renderer.get(), &clientWidth, &clientHeight) != 0) return;
+  if (Sdl().GetRendererOutputSize(renderer, &clientWidth, &clientHeight) != 0) return scene;
   const int w = static_cast<int>(picture.Width());
   const int h = static_cast<int>(picture.Height());
   const PreviewLayout layout = ComputePreviewLayout(clientWidth, clientHeight, w, h);
@@ -184,25 +187,21 @@ void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
       ToSdl(VisiblePart(layout.pictureX, layout.pictureY, w, h, clientWidth, clientHeight));
   const SDL_Rect maskPart =
       ToSdl(VisiblePart(layout.maskX, layout.maskY, w, h, clientWidth, clientHeight));
-  const TexturePtr pictureTexture = MakeTexture(renderer.get(), picture, picturePart);
-  const TexturePtr maskTexture = MakeTexture(renderer.get(), mask, maskPart);
-  if (!pictureTexture || !maskTexture) return;
+  scene.picture = MakeTexture(renderer, picture, picturePart);
+  scene.mask = MakeTexture(renderer, mask, maskPart);
+  scene.pictureRect = {layout.pictureX + picturePart.x, layout.pictureY + picturePart.y,
+                       picturePart.w, picturePart.h};
+  scene.maskRect = {layout.maskX + maskPart.x, layout.maskY + maskPart.y, maskPart.w, maskPart.h};
+  return scene;
+}
 
-  const Scene scene{renderer.get(),
-                    pictureTexture.get(),
-                    maskTexture.get(),
-                    {layout.pictureX + picturePart.x, layout.pictureY + picturePart.y,
-                     picturePart.w, picturePart.h},
-                    {layout.maskX + maskPart.x, layout.maskY + maskPart.y, maskPart.w, maskPart.h}};
-  Paint(scene);
-  Sdl().ShowWindow(window.get());
-
-  // SDL turns SIGINT and SIGTERM into SDL_QUIT, so a terminal's Ctrl+C or a
-  // kill ends the preview through the same door as the close box.
-  // The loop polls rather than blocking in SDL_WaitEvent: a blocked SDL is
-  // woken by an X event sent to the window over a second connection, and one
-  // still in flight when the window is destroyed is a fatal X error (exit
-  // status 1, seen under load) instead of a clean close.
+// SDL turns SIGINT and SIGTERM into SDL_QUIT, so a terminal's Ctrl+C or a
+// kill ends the preview through the same door as the close box.
+// The loop polls rather than blocking in SDL_WaitEvent: a blocked SDL is
+// woken by an X event sent to the window over a second connection, and one
+// still in flight when the window is destroyed is a fatal X error (exit
+// status 1, seen under load) instead of a clean close.
+void RunUntilQuit(const Scene& scene) {
   constexpr Uint32 kPollMilliseconds = 15;
   for (;;) {
     SDL_Event event;
@@ -215,6 +214,24 @@ void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
     if (repaint) Paint(scene);
     Sdl().Delay(kPollMilliseconds);
   }
+}
+
+}  // namespace
+
+void RunPreviewWindow(PixelImage& picture, PixelImage& mask) {
+  if (OpenSdl() == nullptr) return;
+  SdlSession session;
+  if (!StartVideo()) return;
+  const WindowPtr window = CreateHiddenWindow();
+  if (!window) return;
+  const RendererPtr renderer = CreateRenderer(window.get());
+  if (!renderer) return;
+  // A part that cannot be shown at all ends the preview silently.
+  const Scene scene = LayOut(renderer.get(), picture, mask);
+  if (!scene.picture || !scene.mask) return;
+  Paint(scene);
+  Sdl().ShowWindow(window.get());
+  RunUntilQuit(scene);
 }
 
 }  // namespace tessarel
