@@ -22,7 +22,7 @@ void ReadOption(std::string_view arg, std::string_view prefix, std::string& valu
   if (end > begin) value.assign(arg.substr(begin, end - begin));
 }
 
-std::string DirectoryOf(const std::string& pattern) {
+std::string DirectoryPrefix(const std::string& pattern) {
   std::size_t start = pattern.size();
   while (start > 0 && !IsTypedSeparator(pattern[start - 1])) --start;
   return pattern.substr(0, start);
@@ -35,62 +35,54 @@ std::string EndInSeparator(std::string dir) {
   return dir;
 }
 
+// The spellings people try first on Linux and on Windows. Any other single
+// argument is a file to preview, whatever it looks like.
+RunMode ModeOfOneArgument(const std::string& arg) {
+  if (arg == "--help" || arg == "-h" || arg == "-?" || arg == "/?") return RunMode::Usage;
+  if (arg == "--version") return RunMode::Version;
+  return RunMode::Preview;
+}
+
 }  // namespace
 
 RunRequest ParseCommandLine(const std::vector<std::string>& args) {
   RunRequest request;
   request.sizeMask = std::string(DefaultSizeMask);
+  std::string mask;
+  // A conversion writes beside its input unless an output directory is given.
+  const std::string* outputArg = nullptr;
   switch (args.size()) {
     case 0:
       request.mode = RunMode::Usage;
       return request;
     case 1:
-      // The spellings people try first on Linux and on Windows. Any other
-      // single argument is a file to preview, whatever it looks like.
-      if (args[0] == "--help" || args[0] == "-h" || args[0] == "-?" || args[0] == "/?") {
-        request.mode = RunMode::Usage;
-        return request;
-      }
-      if (args[0] == "--version") {
-        request.mode = RunMode::Version;
-        return request;
-      }
-      request.mode = RunMode::Preview;
+      request.mode = ModeOfOneArgument(args[0]);
+      if (request.mode != RunMode::Preview) return request;
       request.pattern = args[0];
       break;
-    case 2: {
-      std::string mask;
+    case 2:
       ReadOption(args[0], "-f:", mask);
+      request.pattern = args[1];
       if (!mask.empty()) {
         request.mode = RunMode::Preview;
         request.sizeMask = mask;
-        request.pattern = args[1];
       } else {
         request.mode = RunMode::Convert;
         ReadOption(args[0], "-c:", request.format);
-        request.pattern = args[1];
-        request.inputDir = DirectoryOf(request.pattern);
-        request.outputDir = request.inputDir;
       }
-      return request;
-    }
-    case 3: {
+      break;
+    case 3:
       request.mode = RunMode::Convert;
       ReadOption(args[0], "-c:", request.format);
-      std::string mask;
       ReadOption(args[1], "-f:", mask);
       if (mask.empty()) {
         request.pattern = args[1];
-        request.inputDir = DirectoryOf(request.pattern);
-        request.outputDir = EndInSeparator(args[2]);
+        outputArg = &args[2];
       } else {
         request.sizeMask = mask;
         request.pattern = args[2];
-        request.inputDir = DirectoryOf(request.pattern);
-        request.outputDir = request.inputDir;
       }
-      return request;
-    }
+      break;
     case 4:
       request.mode = RunMode::Convert;
       ReadOption(args[0], "-c:", request.format);
@@ -104,14 +96,16 @@ RunRequest ParseCommandLine(const std::vector<std::string>& args) {
                          "shell does not expand it";
       }
       request.pattern = args[2];
-      request.inputDir = DirectoryOf(request.pattern);
-      request.outputDir = EndInSeparator(args[3]);
-      return request;
+      outputArg = &args[3];
+      break;
     default:
       request.mode = RunMode::Nothing;
       return request;
   }
-  request.inputDir = DirectoryOf(request.pattern);
+  request.inputDir = DirectoryPrefix(request.pattern);
+  if (request.mode == RunMode::Convert) {
+    request.outputDir = outputArg != nullptr ? EndInSeparator(*outputArg) : request.inputDir;
+  }
   return request;
 }
 
