@@ -15,7 +15,6 @@
 #include "convert/bmp_pair.h"
 #include "convert/picture_source.h"
 #include "convert/size_pattern.h"
-#include "platform/wildcard.h"
 #include "test_support/test_support.h"
 
 namespace tessarel {
@@ -140,14 +139,6 @@ TEST(Names, WrittenRawFilesTellTheirSize) {
   for (const auto& c : Table("raw_names.txt", 5)) {
     EXPECT_EQ(RawOutputPath(c[0], std::stoi(c[2]), std::stoi(c[3]), c[1]), c[4]) << c[0];
   }
-}
-
-TEST(Names, Wildcards) {
-  for (const auto& c : Table("wildcard.txt", 3)) {
-    EXPECT_EQ(MatchWildcard(c[0], c[1]), c[2] == "1") << c[0] << " / " << c[1];
-  }
-  // One backtrack point, not one per star: no pattern takes exponential time.
-  EXPECT_FALSE(MatchWildcard(std::string(30, '*') + "b", std::string(5000, 'a')));
 }
 
 }  // namespace
