@@ -9,22 +9,22 @@ bmp-encode/*.bmp, bmp_encode.txt  what the BMP encoder must write
 raw_planes.txt                    RAW plane sizes, colour words and mask bits
 
 The decoder tables give a file's pixels as width, height and the FNV-1a 64 of
-its R,G,B,A bytes, top row first (as scripts/make-decoder-manifests.sh does).
+its R,G,B,A bytes, top row first (as scripts/make-decoder-manifests.py does).
 """
 import os
 import struct
 
+from manifest_pixels import FNV_OFFSET, FNV_PRIME, MASK64, fnv1a64
+
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data")
-FNV_OFFSET, FNV_PRIME, MASK64 = 0xCBF29CE484222325, 0x100000001B3, (1 << 64) - 1
 
 BLACK, WHITE, RED, BLUE = 0xFF000000, 0xFFFFFFFF, 0xFFFF0000, 0xFF0000FF
 
 
 def fnv1a(pixels, h=FNV_OFFSET):
-    for v in pixels:
-        for byte in ((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF, v >> 24):
-            h = ((h ^ byte) * FNV_PRIME) & MASK64
-    return h
+    """The hash of ARGB words, each as its R,G,B,A bytes."""
+    return fnv1a64(bytes(byte for v in pixels for byte in (v >> 16 & 0xFF, v >> 8 & 0xFF,
+                                                          v & 0xFF, v >> 24)), h=h)
 
 
 def fnv1a_run(pixel, count, h=FNV_OFFSET):

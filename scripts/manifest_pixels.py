@@ -12,13 +12,16 @@ def magick(*inputs):
     return int(size[0]), int(size[1]), rgba
 
 
-def fnv1a64(pixels, with_alpha=True):
-    """FNV-1a 64 of RGBA bytes, the alpha bytes left out unless with_alpha."""
-    h = 0xCBF29CE484222325
-    for i, byte in enumerate(pixels):
-        if not with_alpha and i % 4 == 3:
-            continue
-        h = ((h ^ byte) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
+FNV_OFFSET, FNV_PRIME, MASK64 = 0xCBF29CE484222325, 0x100000001B3, (1 << 64) - 1
+
+
+def fnv1a64(pixels, with_alpha=True, h=FNV_OFFSET):
+    """FNV-1a 64 of RGBA bytes, the alpha bytes left out unless with_alpha;
+    h carries on a hash of the bytes before them."""
+    if not with_alpha:
+        pixels = bytes(byte for i, byte in enumerate(pixels) if i % 4 != 3)
+    for byte in pixels:
+        h = ((h ^ byte) * FNV_PRIME) & MASK64
     return h
 
 
