@@ -258,8 +258,7 @@ bool RowPixels::Stage(PixelImage& image, StagedFiles& files, const std::string& 
   // No bigger than the file: a small picture fills no more than it needs.
   if (!Resize(piece, std::max(std::min(kBandBytes, layout.fileBytes),
                               layout.pixelOffset + layout.stride))) {
-    NoteShortage();
-    return false;
+    return Shortage();
   }
   const std::size_t rowBytes = std::size_t(native.width) * std::size_t(bitsPerPixel / 8);
   return files.Add(path, [&](const WriteChunk& write) {
