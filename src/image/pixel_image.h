@@ -83,7 +83,8 @@ using PixelImagePtr = std::unique_ptr<PixelImage, PixelImageRelease>;
 using RowSource = std::function<bool(std::uint32_t y, std::span<std::uint32_t> argb)>;
 
 // Null only when the object itself cannot be allocated. A lack of memory or
-// of open files gives an object without a picture, starved.
+// of open files gives an object without a picture, starved. (GDI+ loads a
+// file when it is first needed, and only then may find it has none.)
 PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, Channels channels);
 // The picture rows gives, as if set on a blank image. The layer may ask rows
 // again whenever the image is read or saved, so rows must stay valid for the
