@@ -115,6 +115,7 @@ bool Starve(PixelImage& image) {
   return Shortage();
 }
 
+// False when n elements cannot be had, more than the address space included.
 template <class T>
 bool Resize(std::vector<T>& v, std::uint64_t n) {
   try {
