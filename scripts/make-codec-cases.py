@@ -93,6 +93,11 @@ BMP_CASES = {
                        [BLACK, WHITE, WHITE, WHITE, BLACK, WHITE]),
     "8bpp-top-down": (bmp(2, -2, [0, 1, 0, 0, 1, 1], palette=(0xFF0000, 0x0000FF)),
                       [RED, BLUE, BLUE, BLUE]),
+    # Read in place, a row at a time, by the portable image layer.
+    "24bpp-top-down": (bmp(4, -2, [0, 0, 255] * 4 + [255, 255, 255] * 4, bpp=24, palette=()),
+                       [RED] * 4 + [WHITE] * 4),
+    "32bpp-bi-rgb-top-down": (bmp(1, -2, [255, 0, 0, 0, 0, 0, 0, 9], bpp=32, palette=()),
+                              [BLUE, BLACK]),
     "8bpp-whole-rows": (bmp(4, 2, [0, 1, 1, 0, 1, 0, 0, 1]),
                         [WHITE, BLACK, BLACK, WHITE, BLACK, WHITE, WHITE, BLACK]),
     "8bpp-os2-header": (bmp(4, 2, [0, 1, 1, 0, 1, 0, 0, 1], info=12),

@@ -503,16 +503,37 @@ void UnpackBmpRow(const std::uint8_t* p, int bitsPerPixel, std::span<std::uint32
 bool FindPlainBmp(std::span<const std::uint8_t> header, std::uint64_t fileBytes, PlainBmp& plain) {
   ByteReader in(header);
   BmpHeader h;
-  if (!ReadHeaders(in, h) || !HeaderIsUsable(h)) return false;
-  if (h.infoSize != 40 || h.bitsPerPixel != 24 || h.compression != kBiRgb || h.topDown ||
-      h.pixelOffset < h.paletteStart) {
+  if (!ReadHeaders(in, h) || h.width <= 0 || h.height <= 0 || h.height > INT32_MAX ||
+      h.planes != 1) {
+    return false;
+  }
+  if (h.infoSize != 40 || (h.bitsPerPixel != 24 && h.bitsPerPixel != 32) ||
+      h.compression != kBiRgb || h.pixelOffset < h.paletteStart) {
     return false;
   }
   plain.width = static_cast<std::uint32_t>(h.width);
   plain.height = static_cast<std::uint32_t>(h.height);
+  plain.bitsPerPixel = static_cast<int>(h.bitsPerPixel);
+  plain.topDown = h.topDown;
   plain.pixelOffset = h.pixelOffset;
-  plain.stride = (std::uint64_t{plain.width} * 3 + 3) / 4 * 4;
-  return plain.pixelOffset + plain.stride * plain.height <= fileBytes;
+  plain.stride = (std::uint64_t{plain.width} * (h.bitsPerPixel / 8) + 3) / 4 * 4;
+  return plain.pixelOffset <= fileBytes &&
+         plain.stride <= (fileBytes - plain.pixelOffset) / plain.height;
+}
+
+bool BmpTooBigToDecode(std::span<const std::uint8_t> header, std::string_view& why) {
+  ByteReader in(header);
+  BmpHeader h;
+  if (!ReadHeaders(in, h) || h.width <= 0 || h.height <= 0) return false;
+  if (static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.height) <=
+      kMaxDecodedPixels) {
+    return false;
+  }
+  // In the decoder's own words: it refuses such headers before reading on.
+  DecodedBitmap refused;
+  DecodeBmp(header, refused);
+  why = refused.why;
+  return true;
 }
 
 bool DecodeBmp(std::span<const std::uint8_t> file, DecodedBitmap& out) {

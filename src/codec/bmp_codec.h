@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "codec/decoded_bitmap.h"
@@ -33,17 +34,23 @@ void WriteBmpHeaders(std::uint32_t width, std::uint32_t height, int bitsPerPixel
                      const BmpFileLayout& layout, std::span<std::uint8_t> file);
 
 // A BMP file whose pixels can be read in place, row by row, with no
-// decoding: 40-byte header, 24 bits, uncompressed, bottom-up, every row there.
+// decoding: 40-byte header, 24 or 32 bits, uncompressed, every row there.
 struct PlainBmp {
   std::uint32_t width = 0;
-  std::uint32_t height = 0;
-  std::uint64_t pixelOffset = 0;  // where the bottom row starts
+  std::uint32_t height = 0;  // at most INT32_MAX
+  int bitsPerPixel = 24;
+  bool topDown = false;
+  std::uint64_t pixelOffset = 0;  // where the file's first row starts
   std::uint64_t stride = 0;       // bytes per row, padding included
 };
 
 // Reads the headers at the start of a file of fileBytes bytes; false unless
-// the file is such a plain BMP within the decoder's limits.
+// the file is such a plain BMP. No pixel cap: its rows are never held whole.
 bool FindPlainBmp(std::span<const std::uint8_t> header, std::uint64_t fileBytes, PlainBmp& plain);
+
+// True when the file's first bytes are BMP headers that claim more than
+// kMaxDecodedPixels, which DecodeBmp refuses; why is its reason.
+bool BmpTooBigToDecode(std::span<const std::uint8_t> header, std::string_view& why);
 
 // One row of pixels in a BMP file's byte order, B, G, R (, A), to and from
 // ARGB words; 24-bit pixels read back opaque. argb.size() pixels are moved.

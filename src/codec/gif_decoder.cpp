@@ -19,6 +19,8 @@ namespace {
 constexpr std::uint64_t kMaxPixelsPerFileByte = 4096;
 constexpr std::uint64_t kSmallCanvas = std::uint64_t{1} << 20;
 
+constexpr std::string_view kNoFrameFits = "it has no frame, or one larger than its data could fill";
+
 struct MemoryReader {
   std::span<const std::uint8_t> bytes;
   std::size_t position = 0;
@@ -141,10 +143,22 @@ bool DecodeGif(std::span<const std::uint8_t> file, DecodedBitmap& out) {
     const char* why = gif->Error != 0 ? GifErrorString(gif->Error) : nullptr;
     out = DecodedBitmap{};
     out.outOfMemory = outOfMemory;
-    out.why = why != nullptr ? why : "it has no frame, or one larger than its data could fill";
+    out.why = why != nullptr ? why : kNoFrameFits;
     return false;
   }
   return true;
+}
+
+bool GifTooBigToDecode(std::span<const std::uint8_t> header, std::string_view& why) {
+  constexpr std::string_view kMagic = "GIF8";
+  if (header.size() < 10 || !std::equal(kMagic.begin(), kMagic.end(), header.begin())) {
+    return false;
+  }
+  // The logical screen's width and height, little-endian, after the 6-byte signature.
+  const std::uint64_t width = header[6] | unsigned{header[7]} << 8;
+  const std::uint64_t height = header[8] | unsigned{header[9]} << 8;
+  why = kNoFrameFits;
+  return width * height > kMaxDecodedPixels;
 }
 
 }  // namespace tessarel

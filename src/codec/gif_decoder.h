@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "codec/decoded_bitmap.h"
 
@@ -12,5 +13,9 @@ namespace tessarel {
 // index (graphics control block) gives alpha 0 with the palette colour kept,
 // every other pixel alpha 0xFF.
 bool DecodeGif(std::span<const std::uint8_t> file, DecodedBitmap& out);
+
+// True when the file's first bytes are a GIF header whose logical screen is
+// more than kMaxDecodedPixels, which DecodeGif refuses; why is its reason.
+bool GifTooBigToDecode(std::span<const std::uint8_t> header, std::string_view& why);
 
 }  // namespace tessarel

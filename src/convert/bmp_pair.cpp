@@ -1,31 +1,14 @@
 #include "convert/bmp_pair.h"
 
-#include <vector>
-
 #include "convert/side_task.h"
 #include "platform/file_io.h"
 #include "platform/path_names.h"
 
 namespace tessarel {
 
-bool FindEncoderClsid(std::string_view mimeType, Guid& clsid) {
-  std::vector<ImageEncoderInfo> encoders;
-  if (!ListImageEncoders(encoders)) return false;
-  bool found = false;
-  for (const ImageEncoderInfo& encoder : encoders) {
-    if (encoder.mimeType == mimeType) {
-      clsid = encoder.clsid;
-      found = true;
-    }
-  }
-  return found;
-}
-
 bool StageBmpPair(StagedFiles& files, const std::string& outPath, PixelImage* picture,
                   PixelImage* mask) {
   const std::string base = BaseOfPath(outPath);
-  Guid encoder;
-  if (!FindEncoderClsid("image/bmp", encoder)) return false;
   // A picture beside a mask that is not its own would be read back as one
   // pair: both are written before either is put in place. A big pair is
   // written side by side, each file by a thread of its own, unless that would
@@ -34,9 +17,9 @@ bool StageBmpPair(StagedFiles& files, const std::string& outPath, PixelImage* pi
   StagedFiles pair, maskFile;
   bool maskStaged = true;
   SideTask maskTask(WorthTwoThreads(picture, mask), [&] {
-    maskStaged = mask == nullptr || mask->Stage(maskFile, base + "_mask.bmp", encoder);
+    maskStaged = mask == nullptr || mask->StageBmp(maskFile, base + "_mask.bmp");
   });
-  const bool pictureStaged = picture == nullptr || picture->Stage(pair, base + ".bmp", encoder);
+  const bool pictureStaged = picture == nullptr || picture->StageBmp(pair, base + ".bmp");
   maskTask.RunHereUnlessStarted();
   if (!pictureStaged || !maskStaged) return false;
   pair.Append(maskFile);

@@ -2,15 +2,11 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "image/pixel_image.h"
 #include "platform/file_io.h"
 
 namespace tessarel {
-
-// The last encoder whose MIME type equals mimeType exactly.
-bool FindEncoderClsid(std::string_view mimeType, Guid& clsid);
 
 // Writes base.bmp and base_mask.bmp (base: outPath without its extension) as
 // files that Commit puts in place as one unit: both stand, or neither changes.

@@ -4,8 +4,8 @@
 #include <new>
 #include <vector>
 
-#include "platform/file_io.h"
 #include "platform/failure_reason.h"
+#include "platform/file_io.h"
 #include "platform/path_names.h"
 #include "platform/shortage.h"
 
@@ -19,13 +19,13 @@ PixelImagePtr BlankMaskFor(PixelImage& picture) {
   const std::uint32_t width = picture.Width();
   const std::uint32_t height = picture.Height();
   return CreateBlankImage(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
-                          PixelFormat32bppARGB);
+                          Channels::Argb);
 }
 
 // Made from rows: an all-white mask costs no memory per pixel.
 PixelImagePtr AllOpaqueMask(PixelImage& picture) {
   return CreateImageFromRows(static_cast<std::int32_t>(picture.Width()),
-                             static_cast<std::int32_t>(picture.Height()), PixelFormat32bppARGB,
+                             static_cast<std::int32_t>(picture.Height()), Channels::Argb,
                              [](std::uint32_t, std::span<std::uint32_t> row) {
                                std::fill(row.begin(), row.end(), kOpaqueWhite);
                                return true;
@@ -73,11 +73,10 @@ bool LoadSourceImage(const std::string& path, PixelImagePtr& picture, PixelImage
     return false;
   }
 
-  Guid format;
-  if (!picture->RawFormat(format)) return true;  // did not decode: no mask
-  if (format == ImageFormatBMP) {
+  const PictureKind kind = picture->Kind();  // None: did not decode, no mask
+  if (kind == PictureKind::Bmp) {
     mask = PathExists(maskName) ? LoadImageFromFile(maskName) : AllOpaqueMask(*picture);
-  } else if (format == ImageFormatGIF) {
+  } else if (kind == PictureKind::Gif) {
     mask = MaskFromAlpha(*picture);
   }
   return true;

@@ -76,19 +76,18 @@ bool LoadRawImages(const std::string& path, const std::string& sizeMask, PixelIm
   // saved, so that a picture converted to BMP is never held whole.
   const auto width = std::uint32_t(size.width);
   const auto height = std::uint32_t(size.height);
-  auto colourRows =
-      std::make_shared<BandedFile>(file, 0, 16 * std::uint64_t{width}, height, kPieceBytes);
-  auto maskRows = std::make_shared<BandedFile>(file, sizes.colourBytes, std::uint64_t{width},
+  auto colourRows = std::make_shared<BandedFile>(
+      file, 0, RowLength::Bytes(2 * std::uint64_t{width}), height, kPieceBytes);
+  auto maskRows = std::make_shared<BandedFile>(file, sizes.colourBytes, RowLength::Bits(width),
                                                height, kPieceBytes);
-  picture = CreateImageFromRows(size.width, size.height, PixelFormat24bppRGB,
-                                [colourRows](std::uint32_t y, std::span<std::uint32_t> row) {
-                                  std::span<const std::uint8_t> bytes;
-                                  std::size_t bit = 0;
-                                  return colourRows->Row(y, bytes, bit) &&
-                                         UnpackRawColourArgb(bytes, row);
-                                });
+  picture =
+      CreateImageFromRows(size.width, size.height, Channels::Rgb,
+                          [colourRows](std::uint32_t y, std::span<std::uint32_t> row) {
+                            std::span<const std::uint8_t> bytes;
+                            return colourRows->Row(y, bytes) && UnpackRawColourArgb(bytes, row);
+                          });
   mask =
-      CreateImageFromRows(size.width, size.height, PixelFormat24bppRGB,
+      CreateImageFromRows(size.width, size.height, Channels::Rgb,
                           [maskRows](std::uint32_t y, std::span<std::uint32_t> row) {
                             std::span<const std::uint8_t> bytes;
                             std::size_t bit = 0;
@@ -127,38 +126,42 @@ std::string RawOutputPath(const std::string& outPath, std::int32_t width, std::i
   return base + "(" + std::to_string(width) + "x" + std::to_string(height) + ").raw";
 }
 
-bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* picture,
-                  PixelImage* mask, const std::string& sizeMask) {
-  if (picture == nullptr || mask == nullptr) return false;
-  // What a starved image would give is not its picture.
-  if (picture->SourceFailed() || mask->SourceFailed()) return false;
-  const std::uint32_t width = picture->Width();
-  const std::uint32_t height = picture->Height();
-  RawSizes sizes;
-  if (width > INT32_MAX || height > INT32_MAX || !RawLayout(width, height, sizes)) return false;
-  const auto w = static_cast<std::int32_t>(width);
-  const auto h = static_cast<std::int32_t>(height);
-  const std::string name = RawOutputPath(outPath, w, h, sizeMask);
+namespace {
 
-  // The colour plane goes out in pieces as rows are converted; only the
-  // transparency plane, an eighth of a byte per pixel, waits for the end.
+// One RAW file being written from a picture and its mask of width x height.
+struct RawWriter {
+  RawWriter(PixelImage& picture, PixelImage& mask)
+      : picture(picture), mask(mask), width(picture.Width()), height(picture.Height()) {}
+
+  PixelImage& picture;
+  PixelImage& mask;
+  std::uint32_t width;
+  std::uint32_t height;
+  RawSizes sizes;
   std::vector<std::uint32_t> pictureRow, maskRow;
   std::vector<std::uint8_t> piece, plane;
-  try {
-    for (auto* row : {&pictureRow, &maskRow}) row->resize(width);
-    // No bigger than the plane: a small picture fills no more than it needs.
-    piece.resize(std::max(std::min(kPieceBytes, sizes.colourBytes), 2 * std::size_t(width)));
-  } catch (const std::bad_alloc&) {
-    NoteShortage();
-    Explain("not enough memory");
-    return false;
-  }
-  // A failed read repeats the last value read from the same image, carried
-  // across rows, so a mask smaller than the picture extends its last pixel.
-  // The plane's fresh pages are faulted in by the thread that fills them,
-  // beside the colour plane's writes rather than before them.
   bool maskMade = true;
-  const auto makeMaskPlane = [&] {
+
+  // False, having said why, when the memory for the rows cannot be had.
+  bool AllocateRows() {
+    try {
+      for (auto* row : {&pictureRow, &maskRow}) row->resize(width);
+      // No bigger than the plane: a small picture fills no more than it needs.
+      piece.resize(std::max(std::min(kPieceBytes, sizes.colourBytes), 2 * std::size_t(width)));
+    } catch (const std::bad_alloc&) {
+      NoteShortage();
+      Explain("not enough memory");
+      return false;
+    }
+    return true;
+  }
+
+  // The transparency plane, an eighth of a byte per pixel, waits for the end.
+  // Its fresh pages are faulted in by the thread that fills them, beside the
+  // colour plane's writes rather than before them. A failed read repeats the
+  // last value read from the same image, carried across rows, so a mask
+  // smaller than the picture extends its last pixel.
+  void MakeMaskPlane() {
     try {
       plane.assign(sizes.fileBytes - sizes.colourBytes, 0);
     } catch (const std::bad_alloc&) {
@@ -168,37 +171,62 @@ bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* pi
       return;
     }
     std::uint32_t last = kOpaqueBlack;
-    for (std::int32_t y = 0; y < h && maskMade; ++y) {
-      last = ReadRowWithFallback(*mask, y, maskRow, last);
+    for (std::uint32_t y = 0; y < height && maskMade; ++y) {
+      last = ReadRowWithFallback(mask, std::int32_t(y), maskRow, last);
       // Only whether a mask pixel is black matters.
       for (std::uint32_t& pixel : maskRow) pixel &= 0x00FFFFFFu;
       maskMade = PackRawMask(maskRow, std::size_t(y) * width, plane);
     }
-  };
-  return files.Add(name, [&](const WriteChunk& write) {
-    // The transparency plane of a big picture is made on a second thread
-    // while this one makes and writes the colour plane, unless reading the
-    // two side by side would hold both whole. Each image is read by one
-    // thread only; one image passed as both is read here, in turn, as when no
-    // thread can start.
-    SideTask maskTask(WorthTwoThreads(picture, mask), makeMaskPlane);
+  }
+
+  // The colour plane goes out in pieces as rows are converted; the last
+  // piece, piece[0, filled), is left for the end.
+  bool WriteColourPlane(const WriteChunk& write, std::size_t& filled) {
     std::uint32_t last = kOpaqueBlack;
-    std::size_t filled = 0;
-    for (std::int32_t y = 0; y < h; ++y) {
-      last = ReadRowWithFallback(*picture, y, pictureRow, last);
-      if (filled + 2 * std::size_t(width) > piece.size()) {
+    const std::size_t rowBytes = 2 * std::size_t(width);
+    for (std::uint32_t y = 0; y < height; ++y) {
+      last = ReadRowWithFallback(picture, std::int32_t(y), pictureRow, last);
+      if (filled + rowBytes > piece.size()) {
         if (!write(std::span(piece).first(filled))) return false;
         filled = 0;
       }
       if (!PackRawColourArgb(pictureRow, std::span(piece).subspan(filled))) return false;
-      filled += 2 * std::size_t(width);
+      filled += rowBytes;
     }
-    if (!maskTask.Started() && picture != mask) picture->Unload();
+    return true;
+  }
+
+  // The mask plane of a big picture is made on a second thread while this
+  // one makes and writes the colour plane, unless reading the two side by
+  // side would hold both whole. Each image is read by one thread only; one
+  // image passed as both is read here, in turn, as when no thread can start.
+  bool Write(const WriteChunk& write) {
+    SideTask maskTask(WorthTwoThreads(&picture, &mask), [this] { MakeMaskPlane(); });
+    std::size_t filled = 0;
+    if (!WriteColourPlane(write, filled)) return false;
+    if (!maskTask.Started() && &picture != &mask) picture.Unload();
     maskTask.RunHereUnlessStarted();
     // A source that failed under the reads gave fallback pixels, not its own.
-    return maskMade && !picture->SourceFailed() && !mask->SourceFailed() &&
+    return maskMade && !picture.SourceFailed() && !mask.SourceFailed() &&
            write(std::span(piece).first(filled)) && write(plane);
-  });
+  }
+};
+
+}  // namespace
+
+bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* picture,
+                  PixelImage* mask, const std::string& sizeMask) {
+  if (picture == nullptr || mask == nullptr) return false;
+  // What a starved image would give is not its picture.
+  if (picture->SourceFailed() || mask->SourceFailed()) return false;
+  RawWriter writer(*picture, *mask);
+  if (writer.width > INT32_MAX || writer.height > INT32_MAX ||
+      !RawLayout(writer.width, writer.height, writer.sizes) || !writer.AllocateRows()) {
+    return false;
+  }
+  const std::string name =
+      RawOutputPath(outPath, std::int32_t(writer.width), std::int32_t(writer.height), sizeMask);
+  return files.Add(name, [&writer](const WriteChunk& write) { return writer.Write(write); });
 }
 
 }  // namespace tessarel

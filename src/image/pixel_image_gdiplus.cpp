@@ -1,6 +1,4 @@
-// The image layer over GDI+'s flat interface. GDI+ defines the pixel-format
-// names as macros, so below this point our PixelFormat* constants are never
-// named: their values equal GDI+'s and pass through unchanged.
+// The image layer over GDI+'s flat interface.
 #include "image/pixel_image.h"
 
 #include <windows.h>
@@ -8,7 +6,10 @@
 #include <gdiplus.h>  // needs <windows.h> before it
 
 #include <algorithm>
+#include <cstring>
+#include <cwchar>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <span>
 #include <string>
@@ -31,7 +32,7 @@ struct NativeImage {
   std::string name;        // that path as the program has it, for the user
   std::int32_t width = 0;  // 0 for a file's image until it has loaded
   std::int32_t height = 0;
-  PixelFormat format = 0;
+  Gdiplus::PixelFormat format = 0;
   bool written = false;  // the bitmap holds pixels that neither rows nor file give
   // A row it was made from could not be produced, or its file could not be
   // loaded again as it was.
@@ -54,25 +55,24 @@ ImageBlock& BlockOf(PixelImage& image) {
   return *reinterpret_cast<ImageBlock*>(&image);
 }
 
-bool Record(PixelImage& image, GpStatus status) {
-  if (status == Gdiplus::Ok) return true;
-  image.lastStatus = static_cast<ImageStatus>(status);
-  return false;
+bool Succeeded(GpStatus status) {
+  return status == Gdiplus::Ok;
 }
 
 // For a bitmap of a size already checked, GDI+'s OutOfMemory means what it
 // says (for a file it also stands for a file it cannot decode).
-bool RecordBuilt(PixelImage& image, GpStatus status) {
+bool Built(PixelImage& image, GpStatus status) {
   if (status == Gdiplus::OutOfMemory) {
     image.starved = true;
     NoteShortage();
     Explain("not enough memory");
   }
-  return Record(image, status);
+  return Succeeded(status);
 }
 
-// What every call on an object without a native image reports.
-constexpr GpStatus kNoImage = Gdiplus::InvalidParameter;
+Gdiplus::PixelFormat FormatOf(Channels channels) {
+  return channels == Channels::Argb ? PixelFormat32bppARGB : PixelFormat24bppRGB;
+}
 
 PixelImagePtr NewImage() {
   void* memory = gdip::GdipAlloc(sizeof(ImageBlock));
@@ -95,71 +95,62 @@ bool WidePath(const std::string& path, std::wstring& wide) {
   return true;
 }
 
-Guid ToGuid(const GUID& g) {
-  Guid out;
-  out.data1 = g.Data1;
-  out.data2 = g.Data2;
-  out.data3 = g.Data3;
-  for (int i = 0; i < 8; ++i) out.data4[i] = g.Data4[i];
-  return out;
+// The BMP encoder's class, looked up once the session has started; false
+// while GDI+ cannot list its encoders or has none for BMP.
+bool BmpEncoder(CLSID& clsid) {
+  static std::mutex mutex;
+  static CLSID found;
+  static bool known = false;
+  const std::lock_guard lock(mutex);
+  UINT count = 0, bytes = 0;
+  if (!known && gdip::GdipGetImageEncodersSize(&count, &bytes) == Gdiplus::Ok) {
+    // The list and the strings it points to share one block of the library's size.
+    std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[bytes]);
+    auto* list = reinterpret_cast<Gdiplus::ImageCodecInfo*>(block.get());
+    if (list != nullptr && gdip::GdipGetImageEncoders(count, bytes, list) == Gdiplus::Ok) {
+      for (UINT i = 0; i < count; ++i) {
+        if (list[i].MimeType != nullptr && std::wcscmp(list[i].MimeType, L"image/bmp") == 0) {
+          found = list[i].Clsid;
+          known = true;
+        }
+      }
+    }
+  }
+  clsid = found;
+  return known;
 }
 
-CLSID ToClsid(const Guid& g) {
-  CLSID out;
-  out.Data1 = g.data1;
-  out.Data2 = g.data2;
-  out.Data3 = g.data3;
-  for (int i = 0; i < 8; ++i) out.Data4[i] = g.data4[i];
-  return out;
+// GDI+'s own values of GdipGetImageRawFormat.
+constexpr GUID kImageFormatBmp{
+    0xb96b3cab, 0x0728, 0x11d3, {0x9d, 0x7b, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+constexpr GUID kImageFormatGif{
+    0xb96b3cb0, 0x0728, 0x11d3, {0x9d, 0x7b, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+
+bool SameGuid(const GUID& a, const GUID& b) {
+  return std::memcmp(&a, &b, sizeof(GUID)) == 0;
 }
 
-// MIME types are ASCII; anything else could not equal the names we look for.
-std::string NarrowMime(const WCHAR* mime) {
-  std::string narrow;
-  for (; mime != nullptr && *mime != 0; ++mime) narrow += *mime < 0x80 ? char(*mime) : '?';
-  return narrow;
-}
+ULONG_PTR sessionToken = 0;
 
 }  // namespace
 
+// The start-up status is not examined: every later call reports its own failure.
 ImagingSession::ImagingSession() {
   const Gdiplus::GdiplusStartupInput input;  // version 1, every other field 0
-  ULONG_PTR token = 0;
-  Gdiplus::GdiplusStartup(&token, &input, nullptr);
-  token_ = token;
+  Gdiplus::GdiplusStartup(&sessionToken, &input, nullptr);
 }
 
 ImagingSession::~ImagingSession() {
-  Gdiplus::GdiplusShutdown(static_cast<ULONG_PTR>(token_));
+  Gdiplus::GdiplusShutdown(sessionToken);
 }
 
-bool ListImageEncoders(std::vector<ImageEncoderInfo>& encoders) {
-  UINT count = 0, bytes = 0;
-  if (gdip::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok) return false;
-  // The list and the strings it points to share one block of the library's size.
-  std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[bytes]);
-  if (block == nullptr && bytes != 0) return false;
-  auto* list = reinterpret_cast<Gdiplus::ImageCodecInfo*>(block.get());
-  if (gdip::GdipGetImageEncoders(count, bytes, list) != Gdiplus::Ok) return false;
-  try {
-    encoders.clear();
-    for (UINT i = 0; i < count; ++i) {
-      encoders.push_back(ImageEncoderInfo{ToGuid(list[i].Clsid), NarrowMime(list[i].MimeType)});
-    }
-  } catch (const std::bad_alloc&) {
-    encoders.clear();
-    return false;
-  }
-  return true;
-}
-
-PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFormat format) {
+PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, Channels channels) {
   PixelImagePtr image = NewImage();
   if (!image) return image;
   NativeImage& native = BlockOf(*image).native;
-  const GpStatus status =
-      gdip::GdipCreateBitmapFromScan0(width, height, 0, format, nullptr, &native.bitmap);
-  if (width > 0 && height > 0 ? RecordBuilt(*image, status) : Record(*image, status)) {
+  const GpStatus status = gdip::GdipCreateBitmapFromScan0(width, height, 0, FormatOf(channels),
+                                                          nullptr, &native.bitmap);
+  if (width > 0 && height > 0 ? Built(*image, status) : Succeeded(status)) {
     native.width = width;
     native.height = height;
     image->native = &native;
@@ -169,20 +160,15 @@ PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFor
 
 // GDI+ has no bitmap that asks for its rows: the image keeps them and builds
 // its bitmap when it is needed (BitmapOf, or a save).
-PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, PixelFormat format,
+PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, Channels channels,
                                   RowSource rows) {
   PixelImagePtr image = NewImage();
-  if (!image) return image;
-  if (!rows || width <= 0 || height <= 0 ||
-      (format != PixelFormat24bppRGB && format != PixelFormat32bppARGB)) {
-    Record(*image, Gdiplus::InvalidParameter);
-    return image;
-  }
+  if (!image || !rows || width <= 0 || height <= 0) return image;
   NativeImage& native = BlockOf(*image).native;
   native.rows = std::move(rows);
   native.width = width;
   native.height = height;
-  native.format = format;
+  native.format = FormatOf(channels);
   image->native = &native;
   return image;
 }
@@ -191,10 +177,7 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   PixelImagePtr image = NewImage();
   if (!image) return image;
   std::wstring wide;
-  if (!WidePath(path, wide)) {
-    Record(*image, Gdiplus::InvalidParameter);
-    return image;
-  }
+  if (!WidePath(path, wide)) return image;
   // Loaded when first needed, so that images read in turn and unloaded after
   // their last row are held one at a time.
   NativeImage& native = BlockOf(*image).native;
@@ -285,27 +268,23 @@ GpStatus LoadFile(NativeImage& native, Gdiplus::GpBitmap*& bitmap) {
   return status;
 }
 
-// A bitmap of what image is made from, not kept; null, with the failure
-// recorded, when it cannot be built. A file that never loaded leaves an
-// object without a native image, as if it had failed when named.
+// A bitmap of what image is made from, not kept; null when it cannot be built. A file that never
+// loaded leaves an object without a native image, as if it had failed when named.
 Gdiplus::GpBitmap* Build(PixelImage& image) {
   NativeImage& native = *image.native;
   Gdiplus::GpBitmap* bitmap = nullptr;
-  if (native.rows ? RecordBuilt(image, BuildFromRows(native, bitmap))
-                  : Record(image, LoadFile(native, bitmap))) {
+  if (native.rows ? Built(image, BuildFromRows(native, bitmap))
+                  : Succeeded(LoadFile(native, bitmap))) {
     return bitmap;
   }
   if (native.width == 0) image.native = nullptr;
   return nullptr;
 }
 
-// The image's bitmap, built and kept if it is made from rows or a file; null,
-// with the failure recorded, when there is none.
+// The image's bitmap, built and kept if it is made from rows or a file; null
+// when there is none.
 Gdiplus::GpBitmap* BitmapOf(PixelImage& image) {
-  if (image.native == nullptr) {
-    Record(image, kNoImage);
-    return nullptr;
-  }
+  if (image.native == nullptr) return nullptr;
   if (image.native->bitmap == nullptr) {
     Gdiplus::GpBitmap* built = Build(image);
     if (built == nullptr) return nullptr;
@@ -319,8 +298,7 @@ Gdiplus::GpBitmap* BitmapOf(PixelImage& image) {
 namespace {
 
 // Whether the image's size is known, which it is from the start except for a
-// file's, until it first loads; false, with the failure recorded, when there
-// is no image.
+// file's, until it first loads; false when there is no image.
 bool SizeKnown(PixelImage& image) {
   return (image.native != nullptr && image.native->width != 0) || BitmapOf(image) != nullptr;
 }
@@ -335,20 +313,20 @@ std::uint32_t PixelImage::Height() {
   return SizeKnown(*this) ? std::uint32_t(native->height) : 0;
 }
 
-bool PixelImage::RawFormat(Guid& format) {
+PictureKind PixelImage::Kind() {
   Gdiplus::GpBitmap* bitmap = BitmapOf(*this);
-  GUID value;
-  if (bitmap == nullptr || !Record(*this, gdip::GdipGetImageRawFormat(bitmap, &value))) {
-    return false;
+  GUID format;
+  if (bitmap == nullptr || !Succeeded(gdip::GdipGetImageRawFormat(bitmap, &format))) {
+    return PictureKind::None;
   }
-  format = ToGuid(value);
-  return true;
+  if (SameGuid(format, kImageFormatBmp)) return PictureKind::Bmp;
+  return SameGuid(format, kImageFormatGif) ? PictureKind::Gif : PictureKind::Other;
 }
 
 bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
   Gdiplus::GpBitmap* bitmap = BitmapOf(*this);
   Gdiplus::ARGB value = 0;
-  if (bitmap == nullptr || !Record(*this, gdip::GdipBitmapGetPixel(bitmap, x, y, &value))) {
+  if (bitmap == nullptr || !Succeeded(gdip::GdipBitmapGetPixel(bitmap, x, y, &value))) {
     return false;
   }
   argb = value;
@@ -357,7 +335,7 @@ bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
 
 bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
   Gdiplus::GpBitmap* bitmap = BitmapOf(*this);
-  if (bitmap == nullptr || !Record(*this, gdip::GdipBitmapSetPixel(bitmap, x, y, argb))) {
+  if (bitmap == nullptr || !Succeeded(gdip::GdipBitmapSetPixel(bitmap, x, y, argb))) {
     return false;
   }
   native->written = true;
@@ -366,14 +344,13 @@ bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
 
 namespace {
 
-// How many of the row's first count pixels exist; records a failure for the rest.
+// How many of the row's first count pixels exist.
 std::size_t RowPixels(PixelImage& image, std::int32_t y, std::size_t count) {
   if (BitmapOf(image) == nullptr) return 0;
   const std::uint32_t width = image.Width();
   const std::uint32_t height = image.Height();
   std::size_t inside = 0;
   if (y >= 0 && std::uint32_t(y) < height) inside = std::min<std::size_t>(count, width);
-  if (inside < count) Record(image, Gdiplus::InvalidParameter);
   return inside;
 }
 
@@ -400,8 +377,9 @@ void PixelImage::SetRow(std::int32_t y, std::span<const std::uint32_t> argb) {
   WriteRow(native->bitmap, y, argb.first(n));
 }
 
-bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& encoder) {
-  if (native == nullptr) return Record(*this, kNoImage);
+bool PixelImage::StageBmp(StagedFiles& files, const std::string& path) {
+  CLSID clsid;
+  if (native == nullptr || !BmpEncoder(clsid)) return false;
   // An image that is not built is built for this save only and released
   // after it, so that a pair saved in turn holds one bitmap at a time.
   const bool transient = native->bitmap == nullptr;
@@ -412,9 +390,8 @@ bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& 
   // Rows that failed stay blank: such an image must not be saved as if whole.
   if (native->sourceFailed) {
     Explain("the input ended or could not be read while it was converted");
-    return Record(*this, Gdiplus::Win32Error);
+    return false;
   }
-  const CLSID clsid = ToClsid(encoder);
   GpStatus status = Gdiplus::Ok;
   const bool saved = StageNamedFile(files, path, [&](const std::string& temporary) {
     std::wstring wide;
@@ -427,7 +404,6 @@ bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& 
   if (!saved && status != Gdiplus::Ok) {
     Explain("GDI+ cannot save " + path + " (status " + std::to_string(int(status)) + ")");
   }
-  if (!saved) Record(*this, status == Gdiplus::Ok ? Gdiplus::Win32Error : status);
   return saved;
 }
 
@@ -460,7 +436,7 @@ void ReleasePixelImage(PixelImage* image) {
 bool DrawPixelImage(Gdiplus::GpGraphics* graphics, PixelImage& image, std::int32_t x,
                     std::int32_t y) {
   Gdiplus::GpBitmap* bitmap = BitmapOf(image);
-  return bitmap != nullptr && Record(image, gdip::GdipDrawImageI(graphics, bitmap, x, y));
+  return bitmap != nullptr && Succeeded(gdip::GdipDrawImageI(graphics, bitmap, x, y));
 }
 
 }  // namespace tessarel

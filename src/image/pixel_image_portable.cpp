@@ -1,12 +1,13 @@
-// The image layer where there is no GDI+: an in-memory bitmap, rows read from
-// files as they are needed, our BMP codec and giflib, behind the same object
-// and the same failure contract.
+// The image layer where there is no GDI+: our BMP codec and giflib, and rows
+// read from files as they are needed.
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <new>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 #include "codec/bmp_codec.h"
 #include "codec/decoded_bitmap.h"
@@ -19,54 +20,82 @@
 
 namespace tessarel {
 
+struct NativeImage;
+
+namespace {
+
 struct FreeDeleter {
   void operator()(std::uint8_t* p) const noexcept { std::free(p); }
+};
+
+}  // namespace
+
+// A blank or written image, held as the BMP file it will be saved as: saving
+// is one write with no conversion and no second copy of the picture. It comes
+// from calloc, where large blocks arrive as zero pages with no pass over the
+// memory to clear them.
+struct BmpFilePixels {
+  std::unique_ptr<std::uint8_t, FreeDeleter> file;
+  BmpFileLayout layout;
+
+  // All zero bits: opaque black as Rgb, transparent as Argb.
+  bool Allocate(const NativeImage& image);
+  std::uint8_t* At(const NativeImage& image, std::uint32_t x, std::uint32_t y) const;
+  bool Read(NativeImage& image, std::uint32_t x0, std::uint32_t y, std::span<std::uint32_t> argb);
+  void Write(NativeImage& image, std::uint32_t x0, std::uint32_t y,
+             std::span<const std::uint32_t> argb);
+  bool Stage(PixelImage& image, StagedFiles& files, const std::string& path);
+};
+
+// A decoded file: the decoder's ARGB words, row-major.
+struct DecodedPixels {
+  std::vector<std::uint32_t> argb;
+
+  bool Read(NativeImage& image, std::uint32_t x0, std::uint32_t y, std::span<std::uint32_t> out);
+  void Write(NativeImage& image, std::uint32_t x0, std::uint32_t y,
+             std::span<const std::uint32_t> in);
+  bool Stage(PixelImage& image, StagedFiles& files, const std::string& path);
+};
+
+// Only the means to produce the rows, so that a picture on its way from one
+// file to another is never held whole (fresh memory for a big picture costs
+// more than converting it). The last row produced is kept for
+// pixel-by-pixel reads.
+struct RowPixels {
+  RowSource rows;
+  bool opaque = false;  // rows come with alpha 0xFF already
+  std::vector<std::uint32_t> row;
+  std::int64_t rowY = -1;
+  bool rowOk = false;
+
+  bool Produce(NativeImage& image, std::uint32_t y, std::span<std::uint32_t> argb);
+  bool Kept(NativeImage& image, std::uint32_t y);
+  bool Read(NativeImage& image, std::uint32_t x0, std::uint32_t y, std::span<std::uint32_t> argb);
+  // Every pixel, for the first write; rows that cannot be produced stay zero.
+  bool Store(NativeImage& image, BmpFilePixels& stored);
+  bool Stage(PixelImage& image, StagedFiles& files, const std::string& path);
 };
 
 struct NativeImage {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  PixelFormat format = PixelFormat24bppRGB;
-  Guid rawFormat;  // all zero for a blank bitmap, which is neither BMP nor GIF
-  // Pixels are held in one of three ways. A blank or written image lives as
-  // the BMP file it will be saved as, so that saving is one write with no
-  // conversion and no second copy of the picture; it comes from calloc, where
-  // large blocks arrive as zero pages with no pass over the memory to clear it.
-  std::unique_ptr<std::uint8_t, FreeDeleter> bmpFile;
-  BmpFileLayout layout;
-  // A decoded image keeps the decoder's ARGB words, row-major.
-  std::vector<std::uint32_t> argb;
-  // An image made from rows keeps only the means to produce them, so that a
-  // picture on its way from one file to another is never held whole (fresh
-  // memory for a big picture costs more than converting it). The last row
-  // produced is kept for pixel-by-pixel reads.
-  RowSource rows;
-  bool rowsOpaque = false;  // rows known to come with alpha 0xFF already
-  std::vector<std::uint32_t> row;
-  std::int64_t rowY = -1;
-  bool rowOk = false;
-  bool rowsFailed = false;  // a row inside the image could not be produced
+  Channels channels = Channels::Rgb;
+  PictureKind kind = PictureKind::Other;
+  bool sourceFailed = false;  // a row inside the image could not be produced
+  std::variant<BmpFilePixels, DecodedPixels, RowPixels> pixels;
 
-  int BitsPerPixel() const { return format == PixelFormat32bppARGB ? 32 : 24; }
-  std::uint8_t* BmpPixel(std::uint32_t x, std::uint32_t y) const {
-    return bmpFile.get() + layout.pixelOffset + (height - 1 - y) * layout.stride +
-           x * std::size_t(BitsPerPixel() / 8);
-  }
+  int BitsPerPixel() const { return channels == Channels::Argb ? 32 : 24; }
 };
 
 namespace {
 
-// The one encoder this layer offers.
-constexpr Guid kBmpEncoderClsid{0x424d5000};
-
-// This layer's failure codes.
-constexpr ImageStatus kInvalidParameter{1};
-constexpr ImageStatus kOutOfMemory{2};
-constexpr ImageStatus kIoFailed{3};
-constexpr ImageStatus kUnknownFormat{4};
-
-// A plain BMP file's pixels are read a band of rows at a time.
+// A plain BMP file's pixels are read, and rows saved, this many bytes at a time.
 constexpr std::size_t kBandBytes = 256 * 1024;
+
+template <class... F>
+struct Overloaded : F... {
+  using F::operator()...;
+};
 
 PixelImage* NewImage() {
   auto* image = new (std::nothrow) PixelImage;
@@ -74,74 +103,218 @@ PixelImage* NewImage() {
   return image;
 }
 
-bool Fail(PixelImage& image, ImageStatus status) {
-  image.lastStatus = status;
+bool Shortage() {
+  NoteShortage();
+  Explain("not enough memory");
   return false;
 }
 
 // The image could not have the memory or the open file it needed.
 bool Starve(PixelImage& image) {
   image.starved = true;
-  NoteShortage();
-  Explain("not enough memory");
-  return Fail(image, kOutOfMemory);
+  return Shortage();
 }
 
-bool InBounds(const NativeImage& native, std::int32_t x, std::int32_t y) {
-  return x >= 0 && y >= 0 && static_cast<std::uint32_t>(x) < native.width &&
-         static_cast<std::uint32_t>(y) < native.height;
+// False when n elements cannot be had, more than the address space included.
+template <class T>
+bool Resize(std::vector<T>& v, std::uint64_t n) {
+  try {
+    if (n > v.max_size()) return false;
+    v.resize(std::size_t(n));
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
-// The BMP files this tool writes, and most others, are 24-bit, uncompressed,
-// bottom-up with a 40-byte header. Such a file is read row by row as its
-// pixels are asked for, with no decoding and no copy of the whole picture;
-// anything else (or anything short) goes through the decoder. False when
-// the file is such a BMP but its image cannot be had.
+NativeImage* NewNative(std::uint32_t width, std::uint32_t height, Channels channels) {
+  auto* native = new (std::nothrow) NativeImage;
+  if (native == nullptr) return nullptr;
+  native->width = width;
+  native->height = height;
+  native->channels = channels;
+  return native;
+}
+
+// An image whose pixels are rows; null when the memory for it cannot be had.
+NativeImage* NewRowImage(std::uint32_t width, std::uint32_t height, Channels channels,
+                         RowSource rows, bool opaque) {
+  std::unique_ptr<NativeImage> native(NewNative(width, height, channels));
+  if (!native) return nullptr;
+  RowPixels& pixels = native->pixels.emplace<RowPixels>();
+  pixels.rows = std::move(rows);
+  pixels.opaque = opaque;
+  return Resize(pixels.row, width) ? native.release() : nullptr;
+}
+
+bool ValidBlankParameters(std::int32_t width, std::int32_t height, Channels channels) {
+  BmpFileLayout layout;
+  return width > 0 && height > 0 &&
+         PlanBmpFile(std::uint32_t(width), std::uint32_t(height),
+                     channels == Channels::Argb ? 32 : 24, layout);
+}
+
+void MakeOpaque(std::span<std::uint32_t> row) {
+  for (std::uint32_t& pixel : row) pixel |= 0xFF000000u;
+}
+
+}  // namespace
+
+bool BmpFilePixels::Allocate(const NativeImage& image) {
+  const int bitsPerPixel = image.BitsPerPixel();
+  if (!PlanBmpFile(image.width, image.height, bitsPerPixel, layout)) return false;
+  file.reset(static_cast<std::uint8_t*>(std::calloc(layout.fileBytes, 1)));
+  if (!file) return false;
+  WriteBmpHeaders(image.width, image.height, bitsPerPixel, layout, {file.get(), layout.fileBytes});
+  return true;
+}
+
+std::uint8_t* BmpFilePixels::At(const NativeImage& image, std::uint32_t x, std::uint32_t y) const {
+  return file.get() + layout.pixelOffset + (image.height - 1 - y) * layout.stride +
+         x * std::size_t(image.BitsPerPixel() / 8);
+}
+
+bool BmpFilePixels::Read(NativeImage& image, std::uint32_t x0, std::uint32_t y,
+                         std::span<std::uint32_t> argb) {
+  UnpackBmpRow(At(image, x0, y), image.BitsPerPixel(), argb);
+  return true;
+}
+
+void BmpFilePixels::Write(NativeImage& image, std::uint32_t x0, std::uint32_t y,
+                          std::span<const std::uint32_t> argb) {
+  PackBmpRow(argb, image.BitsPerPixel(), At(image, x0, y));
+}
+
+bool BmpFilePixels::Stage(PixelImage&, StagedFiles& files, const std::string& path) {
+  const std::span<const std::uint8_t> bytes(file.get(), layout.fileBytes);
+  return files.Add(path, [bytes](const WriteChunk& write) { return write(bytes); });
+}
+
+bool DecodedPixels::Read(NativeImage& image, std::uint32_t x0, std::uint32_t y,
+                         std::span<std::uint32_t> out) {
+  const std::uint32_t* row = argb.data() + std::size_t(y) * image.width + x0;
+  const std::uint32_t alpha = image.channels == Channels::Rgb ? 0xFF000000u : 0;
+  for (std::size_t x = 0; x < out.size(); ++x) out[x] = row[x] | alpha;
+  return true;
+}
+
+void DecodedPixels::Write(NativeImage& image, std::uint32_t x0, std::uint32_t y,
+                          std::span<const std::uint32_t> in) {
+  std::ranges::copy(in, argb.begin() + std::ptrdiff_t(std::size_t(y) * image.width + x0));
+}
+
+bool DecodedPixels::Stage(PixelImage& image, StagedFiles& files, const std::string& path) {
+  const NativeImage& native = *image.native;
+  std::vector<std::uint8_t> encoded;
+  // The sizes are the decoder's own: only memory can refuse them.
+  if (!EncodeBmp(native.width, native.height, native.BitsPerPixel(), argb, encoded)) {
+    return Starve(image);
+  }
+  return files.Add(path, [&encoded](const WriteChunk& write) { return write(encoded); });
+}
+
+bool RowPixels::Produce(NativeImage& image, std::uint32_t y, std::span<std::uint32_t> argb) {
+  if (!rows(y, argb)) {
+    image.sourceFailed = true;
+    return false;
+  }
+  if (image.channels == Channels::Rgb && !opaque) MakeOpaque(argb);
+  return true;
+}
+
+bool RowPixels::Kept(NativeImage& image, std::uint32_t y) {
+  if (rowY != std::int64_t{y}) {
+    rowY = y;
+    rowOk = Produce(image, y, row);
+  }
+  return rowOk;
+}
+
+bool RowPixels::Read(NativeImage& image, std::uint32_t x0, std::uint32_t y,
+                     std::span<std::uint32_t> argb) {
+  // A whole row goes straight to the caller, not through the kept row.
+  if (x0 == 0 && argb.size() == image.width && rowY != std::int64_t{y}) {
+    return Produce(image, y, argb);
+  }
+  if (!Kept(image, y)) return false;
+  std::copy_n(row.begin() + x0, argb.size(), argb.begin());
+  return true;
+}
+
+bool RowPixels::Store(NativeImage& image, BmpFilePixels& stored) {
+  if (!stored.Allocate(image)) return false;
+  for (std::uint32_t y = 0; y < image.height; ++y) {
+    if (Kept(image, y)) stored.Write(image, 0, y, row);
+  }
+  return true;
+}
+
+// Saved as the rows are produced, a piece at a time.
+bool RowPixels::Stage(PixelImage& image, StagedFiles& files, const std::string& path) {
+  NativeImage& native = *image.native;
+  const int bitsPerPixel = native.BitsPerPixel();
+  BmpFileLayout layout;
+  if (!PlanBmpFile(native.width, native.height, bitsPerPixel, layout)) return false;
+  std::vector<std::uint8_t> piece;
+  // No bigger than the file: a small picture fills no more than it needs.
+  if (!Resize(piece, std::max(std::min(kBandBytes, layout.fileBytes),
+                              layout.pixelOffset + layout.stride))) {
+    return Shortage();
+  }
+  const std::size_t rowBytes = std::size_t(native.width) * std::size_t(bitsPerPixel / 8);
+  return files.Add(path, [&](const WriteChunk& write) {
+    WriteBmpHeaders(native.width, native.height, bitsPerPixel, layout, piece);
+    // Rows are produced as they are, not kept for reads: a 24-bit file keeps
+    // no alpha to make opaque.
+    rowY = -1;
+    std::size_t filled = layout.pixelOffset;
+    for (std::uint32_t y = native.height; y-- > 0;) {  // bottom-up
+      if (filled + layout.stride > piece.size()) {
+        if (!write(std::span(piece).first(filled))) return false;
+        filled = 0;
+      }
+      if (!rows(y, row)) {
+        native.sourceFailed = true;
+        return false;
+      }
+      std::uint8_t* out = piece.data() + filled;
+      PackBmpRow(row, bitsPerPixel, out);
+      std::fill(out + rowBytes, out + layout.stride, std::uint8_t{0});
+      filled += layout.stride;
+    }
+    return write(std::span(piece).first(filled));
+  });
+}
+
+namespace {
+
+// The file's first bytes, enough for FindPlainBmp and the size a decoder
+// would have to hold.
+constexpr std::size_t kHeaderBytes = 54;
+
+// The BMP files this tool writes, and most others, are read row by row as
+// their pixels are asked for, at any size, with no decoding and no copy of
+// the whole picture. False when the file is such a BMP but its image cannot
+// be had.
 bool OpenPlainBmp(std::span<const std::uint8_t> header, const std::shared_ptr<ReadOnlyFile>& file,
                   PixelImage& image) {
   PlainBmp plain;
   if (!FindPlainBmp(header, file->Size(), plain)) return true;
-  const std::uint32_t height = plain.height;
-  auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
-  try {
-    if (native) native->row.resize(plain.width);
-  } catch (const std::bad_alloc&) {
-    native.reset();
-  }
-  if (!native) return Starve(image);
-  native->width = plain.width;
-  native->height = height;
-  native->format = PixelFormat24bppRGB;
-  native->rawFormat = ImageFormatBMP;
-  auto bands = std::make_shared<BandedFile>(file, plain.pixelOffset,
-                                            8 * std::uint64_t{plain.stride}, height, kBandBytes);
-  native->rows = [bands, height](std::uint32_t y, std::span<std::uint32_t> argb) {
+  auto bands = std::make_shared<BandedFile>(file, plain.pixelOffset, RowLength::Bytes(plain.stride),
+                                            plain.height, kBandBytes);
+  RowSource rows = [bands, plain](std::uint32_t y, std::span<std::uint32_t> argb) {
     std::span<const std::uint8_t> bytes;
-    std::size_t bit = 0;
-    // Bottom-up: the file's first row is the picture's last.
-    if (!bands->Row(height - 1 - y, bytes, bit)) return false;
-    UnpackBmpRow(bytes.data(), 24, argb);
+    if (!bands->Row(plain.topDown ? y : plain.height - 1 - y, bytes)) return false;
+    UnpackBmpRow(bytes.data(), plain.bitsPerPixel, argb);
     return true;
   };
-  native->rowsOpaque = true;
-  image.native = native.release();
+  image.native = NewRowImage(plain.width, plain.height, Channels::Rgb, std::move(rows),
+                             plain.bitsPerPixel == 24);
+  if (image.native == nullptr) return Starve(image);
+  image.native->kind = PictureKind::Bmp;
   return true;
 }
 
-// BMP-file storage for a w x h image, all zero bits: opaque black in 24bpp,
-// transparent in 32bpp. False when its size has no BMP file or the memory
-// cannot be had.
-bool AllocateBmpFile(NativeImage& native) {
-  const int bitsPerPixel = native.BitsPerPixel();
-  if (!PlanBmpFile(native.width, native.height, bitsPerPixel, native.layout)) return false;
-  native.bmpFile.reset(static_cast<std::uint8_t*>(std::calloc(native.layout.fileBytes, 1)));
-  if (!native.bmpFile) return false;
-  WriteBmpHeaders(native.width, native.height, bitsPerPixel, native.layout,
-                  {native.bmpFile.get(), native.layout.fileBytes});
-  return true;
-}
-
-// Sizes whose image has a BMP file to be saved as, in a format the layer has.
 // What the file holds that no decoder read, after its name.
 std::string UndecodedReason(std::span<const std::uint8_t> bytes, std::string_view bmpWhy,
                             std::string_view gifWhy) {
@@ -153,12 +326,43 @@ std::string UndecodedReason(std::span<const std::uint8_t> bytes, std::string_vie
   return " is neither a BMP nor a GIF file";
 }
 
-bool ValidBlankParameters(std::int32_t width, std::int32_t height, PixelFormat format) {
-  BmpFileLayout layout;
-  return width > 0 && height > 0 &&
-         (format == PixelFormat24bppRGB || format == PixelFormat32bppARGB) &&
-         PlanBmpFile(std::uint32_t(width), std::uint32_t(height),
-                     format == PixelFormat32bppARGB ? 32 : 24, layout);
+// A picture the decoders would refuse for its size alone is refused from its
+// headers, before the rest of the file is read.
+bool RefusedForSize(const std::string& path, std::span<const std::uint8_t> header) {
+  std::string_view why;
+  if (!BmpTooBigToDecode(header, why) && !GifTooBigToDecode(header, why)) return false;
+  Explain(path + UndecodedReason(header, why, why));
+  return true;
+}
+
+// Sets image.native to the decoded picture, or says why there is none.
+void Decode(PixelImage& image, const std::string& path, std::span<const std::uint8_t> bytes) {
+  DecodedBitmap decoded;
+  PictureKind kind = PictureKind::Bmp;
+  // A BMP the memory could not be had for is not tried as a GIF.
+  const bool isBmp = DecodeBmp(bytes, decoded);
+  const std::string_view bmpWhy = decoded.why;
+  if (!isBmp) {
+    kind = PictureKind::Gif;
+    if (decoded.outOfMemory || !DecodeGif(bytes, decoded)) {
+      if (decoded.outOfMemory) {
+        Starve(image);
+      } else {
+        Explain(path + UndecodedReason(bytes, bmpWhy, decoded.why));
+      }
+      return;
+    }
+    decoded.hasAlpha = true;
+  }
+  NativeImage* native =
+      NewNative(decoded.width, decoded.height, decoded.hasAlpha ? Channels::Argb : Channels::Rgb);
+  if (native == nullptr) {
+    Starve(image);
+    return;
+  }
+  native->kind = kind;
+  native->pixels.emplace<DecodedPixels>().argb = std::move(decoded.argb);
+  image.native = native;
 }
 
 }  // namespace
@@ -166,25 +370,12 @@ bool ValidBlankParameters(std::int32_t width, std::int32_t height, PixelFormat f
 ImagingSession::ImagingSession() = default;
 ImagingSession::~ImagingSession() = default;
 
-bool ListImageEncoders(std::vector<ImageEncoderInfo>& encoders) {
-  encoders.assign({ImageEncoderInfo{kBmpEncoderClsid, "image/bmp"}});
-  return true;
-}
-
-PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFormat format) {
+PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, Channels channels) {
   PixelImagePtr image(NewImage());
-  if (!image) return image;
-  if (!ValidBlankParameters(width, height, format)) {
-    image->lastStatus = kInvalidParameter;
-    return image;
-  }
-  auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
-  if (native) {
-    native->width = static_cast<std::uint32_t>(width);
-    native->height = static_cast<std::uint32_t>(height);
-    native->format = format;
-  }
-  if (!native || !AllocateBmpFile(*native)) {
+  if (!image || !ValidBlankParameters(width, height, channels)) return image;
+  std::unique_ptr<NativeImage> native(
+      NewNative(std::uint32_t(width), std::uint32_t(height), channels));
+  if (!native || !std::get<BmpFilePixels>(native->pixels).Allocate(*native)) {
     Starve(*image);
     return image;
   }
@@ -192,31 +383,15 @@ PixelImagePtr CreateBlankImage(std::int32_t width, std::int32_t height, PixelFor
   return image;
 }
 
-PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, PixelFormat format,
+PixelImagePtr CreateImageFromRows(std::int32_t width, std::int32_t height, Channels channels,
                                   RowSource rows) {
   PixelImagePtr image(NewImage());
-  if (!image) return image;
-  if (!ValidBlankParameters(width, height, format) || !rows) {
-    image->lastStatus = kInvalidParameter;
-    return image;
-  }
-  // Refused above if a blank image of the size would be, so that a later
-  // write or save can always plan its file.
-  auto native = std::unique_ptr<NativeImage>(new (std::nothrow) NativeImage);
-  try {
-    if (native) native->row.resize(std::size_t(width));
-  } catch (const std::bad_alloc&) {
-    native.reset();
-  }
-  if (!native) {
-    Starve(*image);
-    return image;
-  }
-  native->width = static_cast<std::uint32_t>(width);
-  native->height = static_cast<std::uint32_t>(height);
-  native->format = format;
-  native->rows = std::move(rows);
-  image->native = native.release();
+  // Refused if a blank image of the size would be, so that a later write or
+  // save can always plan its file.
+  if (!image || !ValidBlankParameters(width, height, channels) || !rows) return image;
+  image->native =
+      NewRowImage(std::uint32_t(width), std::uint32_t(height), channels, std::move(rows), false);
+  if (image->native == nullptr) Starve(*image);
   return image;
 }
 
@@ -224,19 +399,19 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   PixelImagePtr image(NewImage());
   if (!image) return image;
   auto file = std::make_shared<ReadOnlyFile>();
-  std::vector<std::uint8_t> bytes;
   // The file says why it cannot be opened.
   if (!file->Open(path)) {
     if (file->LackedHandles()) image->starved = true;
-    image->lastStatus = kIoFailed;
     return image;
   }
+  std::vector<std::uint8_t> bytes;
   bool read = false;
   try {
-    bytes.resize(std::size_t(std::min<std::uint64_t>(file->Size(), 54)));
+    bytes.resize(std::size_t(std::min<std::uint64_t>(file->Size(), kHeaderBytes)));
     read = file->ReadAt(0, bytes);
     if (read) {
       if (!OpenPlainBmp(bytes, file, *image) || image->native != nullptr) return image;
+      if (RefusedForSize(path, bytes)) return image;
       if (file->Size() > bytes.max_size()) throw std::bad_alloc();
       bytes.resize(std::size_t(file->Size()));
       read = file->ReadAt(0, bytes);
@@ -247,251 +422,87 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
   }
   if (!read) {
     Explain(path + " could not be read: " + LastSystemError());
-    image->lastStatus = kIoFailed;
     return image;
   }
   file.reset();  // closed before decoding
-  DecodedBitmap decoded;
-  Guid format;
-  // A BMP the memory could not be had for is not tried as a GIF.
-  const bool isBmp = DecodeBmp(bytes, decoded);
-  const std::string_view bmpWhy = decoded.why;
-  if (isBmp) {
-    format = ImageFormatBMP;
-  } else if (!decoded.outOfMemory && DecodeGif(bytes, decoded)) {
-    format = ImageFormatGIF;
-    decoded.hasAlpha = true;
-  } else {
-    if (decoded.outOfMemory) {
-      Starve(*image);
-    } else {
-      Explain(path + UndecodedReason(bytes, bmpWhy, decoded.why));
-      image->lastStatus = kUnknownFormat;
-    }
-    return image;
-  }
-  NativeImage* native = new (std::nothrow) NativeImage;
-  if (native == nullptr) {
-    Starve(*image);
-    return image;
-  }
-  native->width = decoded.width;
-  native->height = decoded.height;
-  native->format = decoded.hasAlpha ? PixelFormat32bppARGB : PixelFormat24bppRGB;
-  native->rawFormat = format;
-  native->argb = std::move(decoded.argb);
-  image->native = native;
+  Decode(*image, path, bytes);
   return image;
 }
 
 std::uint32_t PixelImage::Width() {
-  if (native == nullptr) {
-    Fail(*this, kInvalidParameter);
-    return 0;
-  }
-  return native->width;
+  return native != nullptr ? native->width : 0;
 }
 
 std::uint32_t PixelImage::Height() {
-  if (native == nullptr) {
-    Fail(*this, kInvalidParameter);
-    return 0;
-  }
-  return native->height;
+  return native != nullptr ? native->height : 0;
 }
 
-bool PixelImage::RawFormat(Guid& format) {
-  if (native == nullptr) return Fail(*this, kInvalidParameter);
-  format = native->rawFormat;
-  return true;
+PictureKind PixelImage::Kind() {
+  return native != nullptr ? native->kind : PictureKind::None;
 }
 
 namespace {
 
-// A 24bpp image reads back opaque whatever alpha its rows gave.
-void MakeOpaque(const NativeImage& image, std::span<std::uint32_t> row) {
-  if (image.format != PixelFormat24bppRGB || image.rowsOpaque) return;
-  for (std::uint32_t& pixel : row) pixel |= 0xFF000000u;
+// How many of the row's first count pixels exist.
+std::size_t PixelsInRow(const PixelImage& image, std::int32_t y, std::size_t count) {
+  const NativeImage* native = image.native;
+  if (native == nullptr || y < 0 || std::uint32_t(y) >= native->height) return 0;
+  return std::min<std::size_t>(count, native->width);
 }
 
-// Row y as produced by the image's rows, kept for the reads that follow.
-bool ProduceRow(NativeImage& image, std::uint32_t y) {
-  if (image.rowY != std::int64_t{y}) {
-    image.rowY = y;
-    image.rowOk = image.rows(y, image.row);
-    if (image.rowOk) MakeOpaque(image, image.row);
-    image.rowsFailed = image.rowsFailed || !image.rowOk;
-  }
-  return image.rowOk;
+// Pixels x0 .. x0 + argb.size() - 1 of row y, which the caller has checked
+// lie in the image; false when the row cannot be produced.
+bool ReadPixels(NativeImage& image, std::uint32_t x0, std::uint32_t y,
+                std::span<std::uint32_t> argb) {
+  return std::visit([&](auto& pixels) { return pixels.Read(image, x0, y, argb); }, image.pixels);
 }
 
-// Pixels x0 .. x0 + count - 1 of row y, which the caller has checked lie in
-// the image: the one place that knows how each kind of storage holds a pixel.
-// False only when an image made from rows cannot produce the row.
-bool ReadPixels(NativeImage& image, std::uint32_t x0, std::uint32_t y, std::size_t count,
-                std::uint32_t* argb) {
-  if (image.rows) {
-    if (!ProduceRow(image, y)) return false;
-    std::copy_n(image.row.begin() + x0, count, argb);
-  } else if (image.bmpFile) {
-    UnpackBmpRow(image.BmpPixel(x0, y), image.BitsPerPixel(), {argb, count});
-  } else {
-    const std::uint32_t* row = image.argb.data() + std::size_t(y) * image.width + x0;
-    const std::uint32_t alpha = image.format == PixelFormat24bppRGB ? 0xFF000000u : 0;
-    for (std::size_t x = 0; x < count; ++x) argb[x] = row[x] | alpha;
+// False, with the image starved, when an image made from rows cannot have
+// the memory to store its pixels.
+bool WritePixels(PixelImage& image, std::uint32_t x0, std::uint32_t y,
+                 std::span<const std::uint32_t> argb) {
+  NativeImage& native = *image.native;
+  if (auto* rows = std::get_if<RowPixels>(&native.pixels)) {
+    BmpFilePixels stored;
+    if (!rows->Store(native, stored)) return Starve(image);
+    native.pixels = std::move(stored);
   }
+  std::visit(
+      Overloaded{[](RowPixels&) {}, [&](auto& pixels) { pixels.Write(native, x0, y, argb); }},
+      native.pixels);
   return true;
-}
-
-// Writing to an image made from rows first stores all of its pixels; rows it
-// cannot produce stay zero. False when the memory cannot be had.
-bool StorePixels(NativeImage& image) {
-  if (!image.rows) return true;
-  if (!AllocateBmpFile(image)) return false;
-  for (std::uint32_t y = 0; y < image.height; ++y) {
-    if (ProduceRow(image, y)) PackBmpRow(image.row, image.BitsPerPixel(), image.BmpPixel(0, y));
-  }
-  image.rows = nullptr;
-  image.row = {};
-  image.rowY = -1;
-  return true;
-}
-
-void WritePixels(NativeImage& image, std::uint32_t x0, std::uint32_t y, std::size_t count,
-                 const std::uint32_t* argb) {
-  if (image.bmpFile) {
-    PackBmpRow({argb, count}, image.BitsPerPixel(), image.BmpPixel(x0, y));
-  } else {
-    std::copy_n(argb, count,
-                image.argb.begin() + std::ptrdiff_t(std::size_t(y) * image.width + x0));
-  }
-}
-
-// How many of the row's first count pixels exist; records a failure for the rest.
-std::size_t RowPixels(PixelImage& image, std::int32_t y, std::size_t count) {
-  NativeImage* native = image.native;
-  std::size_t inside = 0;
-  if (native != nullptr && y >= 0 && std::uint32_t(y) < native->height) {
-    inside = std::min<std::size_t>(count, native->width);
-  }
-  if (inside < count) image.lastStatus = kInvalidParameter;
-  return inside;
-}
-
-// Saves an image made from rows as it is produced, a piece at a time.
-bool SaveRows(NativeImage& image, StagedFiles& files, const std::string& path) {
-  const int bitsPerPixel = image.BitsPerPixel();
-  BmpFileLayout layout;
-  if (!PlanBmpFile(image.width, image.height, bitsPerPixel, layout)) return false;
-  std::vector<std::uint8_t> piece;
-  try {
-    // No bigger than the file: a small picture fills no more than it needs.
-    piece.resize(
-        std::max(std::min(kBandBytes, layout.fileBytes), layout.pixelOffset + layout.stride));
-  } catch (const std::bad_alloc&) {
-    NoteShortage();
-    return false;
-  }
-  const std::size_t rowBytes = std::size_t(image.width) * std::size_t(bitsPerPixel / 8);
-  return files.Add(path, [&](const WriteChunk& write) {
-    WriteBmpHeaders(image.width, image.height, bitsPerPixel, layout, piece);
-    // Rows are produced as they are, not kept for reads: a 24-bit file keeps
-    // no alpha to make opaque.
-    image.rowY = -1;
-    std::size_t filled = layout.pixelOffset;
-    for (std::uint32_t y = image.height; y-- > 0;) {  // bottom-up
-      if (filled + layout.stride > piece.size()) {
-        if (!write(std::span(piece).first(filled))) return false;
-        filled = 0;
-      }
-      if (!image.rows(y, image.row)) {
-        image.rowsFailed = true;
-        return false;
-      }
-      std::uint8_t* out = piece.data() + filled;
-      PackBmpRow(image.row, bitsPerPixel, out);
-      std::fill(out + rowBytes, out + layout.stride, std::uint8_t{0});
-      filled += layout.stride;
-    }
-    return write(std::span(piece).first(filled));
-  });
 }
 
 }  // namespace
 
 bool PixelImage::GetPixel(std::int32_t x, std::int32_t y, std::uint32_t& argb) {
-  if (native == nullptr || !InBounds(*native, x, y)) {
-    return Fail(*this, kInvalidParameter);
-  }
-  if (!ReadPixels(*native, std::uint32_t(x), std::uint32_t(y), 1, &argb)) {
-    return Fail(*this, kIoFailed);
-  }
-  return true;
+  if (x < 0 || PixelsInRow(*this, y, std::size_t(x) + 1) <= std::size_t(x)) return false;
+  return ReadPixels(*native, std::uint32_t(x), std::uint32_t(y), {&argb, 1});
 }
 
 bool PixelImage::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t argb) {
-  if (native == nullptr || !InBounds(*native, x, y)) {
-    return Fail(*this, kInvalidParameter);
-  }
-  if (!StorePixels(*native)) return Starve(*this);
-  WritePixels(*native, std::uint32_t(x), std::uint32_t(y), 1, &argb);
-  return true;
+  if (x < 0 || PixelsInRow(*this, y, std::size_t(x) + 1) <= std::size_t(x)) return false;
+  return WritePixels(*this, std::uint32_t(x), std::uint32_t(y), {&argb, 1});
 }
 
 std::size_t PixelImage::GetRow(std::int32_t y, std::span<std::uint32_t> argb) {
-  const std::size_t n = RowPixels(*this, y, argb.size());
-  if (n > 0 && native->rows && n == native->width && native->rowY != y) {
-    // A whole row goes straight to the caller, not through the kept row.
-    if (!native->rows(std::uint32_t(y), argb.first(n))) {
-      native->rowsFailed = true;
-      Fail(*this, kIoFailed);
-      return 0;
-    }
-    MakeOpaque(*native, argb.first(n));
-    return n;
-  }
-  if (n > 0 && !ReadPixels(*native, 0, std::uint32_t(y), n, argb.data())) {
-    Fail(*this, kIoFailed);
-    return 0;
-  }
+  const std::size_t n = PixelsInRow(*this, y, argb.size());
+  if (n == 0 || !ReadPixels(*native, 0, std::uint32_t(y), argb.first(n))) return 0;
   return n;
 }
 
 void PixelImage::SetRow(std::int32_t y, std::span<const std::uint32_t> argb) {
-  const std::size_t n = RowPixels(*this, y, argb.size());
-  if (n == 0) return;
-  if (!StorePixels(*native)) {
-    Starve(*this);
-    return;
-  }
-  WritePixels(*native, 0, std::uint32_t(y), n, argb.data());
+  const std::size_t n = PixelsInRow(*this, y, argb.size());
+  if (n > 0) WritePixels(*this, 0, std::uint32_t(y), argb.first(n));
 }
 
-bool PixelImage::Stage(StagedFiles& files, const std::string& path, const Guid& encoder) {
-  if (native == nullptr) return Fail(*this, kInvalidParameter);
-  if (!(encoder == kBmpEncoderClsid)) return Fail(*this, kUnknownFormat);
-  if (native->rows) {
-    return SaveRows(*native, files, path) || Fail(*this, kIoFailed);
-  }
-  std::vector<std::uint8_t> encoded;
-  if (!native->bmpFile) {
-    // The sizes are the decoder's own: only memory can refuse them.
-    if (!EncodeBmp(native->width, native->height, native->BitsPerPixel(), native->argb, encoded)) {
-      return Starve(*this);
-    }
-  }
-  const std::span<const std::uint8_t> file =
-      native->bmpFile
-          ? std::span<const std::uint8_t>(native->bmpFile.get(), native->layout.fileBytes)
-          : std::span<const std::uint8_t>(encoded);
-  if (!files.Add(path, [file](const WriteChunk& write) { return write(file); })) {
-    return Fail(*this, kIoFailed);
-  }
-  return true;
+bool PixelImage::StageBmp(StagedFiles& files, const std::string& path) {
+  if (native == nullptr) return false;
+  return std::visit([&](auto& pixels) { return pixels.Stage(*this, files, path); }, native->pixels);
 }
 
 bool PixelImage::SourceFailed() {
-  return starved || (native != nullptr && native->rowsFailed);
+  return starved || (native != nullptr && native->sourceFailed);
 }
 
 // Images made from rows, and plain BMP files, hold no pixels to free; the

@@ -9,11 +9,11 @@
 
 namespace tessarel {
 
-BandedFile::BandedFile(std::shared_ptr<ReadOnlyFile> file, std::uint64_t offset,
-                       std::uint64_t rowBits, std::uint32_t rows, std::size_t bandBytes)
+BandedFile::BandedFile(std::shared_ptr<ReadOnlyFile> file, std::uint64_t offset, RowLength length,
+                       std::uint32_t rows, std::size_t bandBytes)
     : file_(std::move(file)),
       offset_(offset),
-      rowBits_(std::max<std::uint64_t>(rowBits, 1)),
+      rowBits_(std::max<std::uint64_t>(length.bits, 1)),
       rows_(rows),
       bandRows_(std::uint32_t(std::clamp<std::uint64_t>(std::uint64_t{bandBytes} * 8 / rowBits_, 1,
                                                         std::max<std::uint32_t>(rows, 1)))) {}
@@ -26,12 +26,18 @@ bool BandedFile::Row(std::uint32_t r, std::span<const std::uint8_t>& bytes, std:
     const std::uint64_t first = std::uint64_t{index} * bandRows_;
     const std::uint64_t end = std::min<std::uint64_t>(first + bandRows_, rows_);
     bandStart_ = first * rowBits_ / 8;
+    const std::uint64_t size = (end * rowBits_ + 7) / 8 - bandStart_;
+    // One row of a very wide picture can be more than memory can address.
+    bool allocated = size <= band_.max_size();
     try {
-      band_.resize(std::size_t((end * rowBits_ + 7) / 8 - bandStart_));
+      if (allocated) band_.resize(std::size_t(size));
     } catch (const std::bad_alloc&) {
+      allocated = false;
+    }
+    if (!allocated) {
       NoteShortage();
       Explain("not enough memory");
-      return false;  // a single row of a very wide picture can be large
+      return false;
     }
     if (!file_->ReadAt(offset_ + bandStart_, band_)) {
       Explain("the input ended or could not be read while it was converted");

@@ -32,12 +32,6 @@ TEST(LoadRawFile, OnlyNamesWithASizeAndFilesWithBothPlanesLoad) {
   }
 }
 
-TEST(BmpPair, OnlyAnEncoderTheImagingLayerHasIsFound) {
-  Guid clsid;
-  EXPECT_TRUE(FindEncoderClsid("image/bmp", clsid));
-  EXPECT_FALSE(FindEncoderClsid("image/none", clsid));
-}
-
 // Rows are read as they are converted: a file cut short under the picture
 // fails in either plane, and no output stands.
 TEST(RawFile, AFileCutShortAfterLoadingFails) {
@@ -81,7 +75,7 @@ TEST(RawFile, BigPicturesConvertExactlyBothWays) {
 // An opaque black image whose rows note the threads that produced them.
 std::pair<PixelImagePtr, std::shared_ptr<std::set<std::thread::id>>> NotingThreads(int w, int h) {
   auto threads = std::make_shared<std::set<std::thread::id>>();
-  return {CreateImageFromRows(w, h, PixelFormat24bppRGB,
+  return {CreateImageFromRows(w, h, Channels::Rgb,
                               [threads](std::uint32_t, std::span<std::uint32_t> argb) {
                                 threads->insert(std::this_thread::get_id());
                                 std::ranges::fill(argb, 0xFF000000u);

@@ -51,10 +51,9 @@ TEST(Win32Files, WindowsRules) {
 TEST(Win32Files, NamesOutsideAsciiNameOneFileForEveryLayer) {
   testing::TempDir dir;
   const std::string name = "caf\xE9\x80.bmp", path = dir.path().string() + "\\" + name;
-  ASSERT_TRUE(SaveBmpPair(path, CreateBlankImage(2, 2, PixelFormat24bppRGB).get(), nullptr));
+  ASSERT_TRUE(SaveBmpPair(path, CreateBlankImage(2, 2, Channels::Rgb).get(), nullptr));
   EXPECT_EQ(FindMatchingNames(dir.path().string() + "\\*.bmp"), std::vector<std::string>{name});
-  Guid format;
-  EXPECT_TRUE(LoadImageFromFile(path)->RawFormat(format) && format == ImageFormatBMP);
+  EXPECT_EQ(LoadImageFromFile(path)->Kind(), PictureKind::Bmp);
 }
 
 }  // namespace
