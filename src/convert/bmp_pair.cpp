@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "convert/side_task.h"
-#include "platform/file_io.h"
+#include "platform/staged_files.h"
 #include "platform/path_names.h"
 
 namespace tessarel {

@@ -22,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/file_io.h"
+#include "platform/staged_files.h"
 
 namespace tessarel {
 

@@ -7,7 +7,7 @@
 #include <regex>
 #include <sstream>
 
-#include "platform/file_io.h"
+#include "platform/path_names.h"
 #include "test_support/test_support.h"
 
 namespace tessarel {
