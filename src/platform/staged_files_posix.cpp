@@ -73,6 +73,23 @@ int WithFreshName(const std::string& dir, const std::function<int(const std::str
   }
 }
 
+// Opens a new file in dir (as HiddenDirectory gives it): unnamed until Commit,
+// so that a process killed while writing leaves nothing behind; under a
+// hidden name, which temporary is set to, where the file system cannot do that.
+int OpenNewFile(const std::string& dir, std::string& temporary) {
+  if (CanNameUnnamedFiles()) {
+    const int fd =
+        open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode);
+    if (fd >= 0) return fd;
+  }
+  return WithFreshName(
+      dir,
+      [](const std::string& name) {
+        return open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+      },
+      temporary);
+}
+
 // Gives an unnamed file a hidden name beside its target.
 bool NameTemporary(std::intptr_t handle, const std::string& target, std::string& temporary) {
   const std::string self = ProcName(handle);
@@ -121,30 +138,16 @@ std::atomic<bool> exchanges{true};
 bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
   Entry entry;
   entry.target = path;
-  // Unnamed until Commit, so that a process killed while writing leaves
-  // nothing behind; a named temporary where the file system cannot do that.
   const std::string dir = HiddenDirectory(path);
-  int fd = -1;
-  if (CanNameUnnamedFiles()) {
-    fd = open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode);
+  const int fd = OpenNewFile(dir, entry.temporary);
+  if (fd < 0) {
+    const int error = errno;
+    Explain("no file can be made in " + (dir.empty() ? std::string(".") : dir) + ": " +
+            LastSystemError());
+    NoteIfShortage(error);
+    return false;
   }
-  if (fd >= 0) {
-    entry.handle = fd;
-  } else {
-    fd = WithFreshName(
-        dir,
-        [](const std::string& name) {
-          return open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
-        },
-        entry.temporary);
-    if (fd < 0) {
-      const int error = errno;
-      Explain("no file can be made in " + (dir.empty() ? std::string(".") : dir) + ": " +
-              LastSystemError());
-      NoteIfShortage(error);
-      return false;
-    }
-  }
+  if (entry.temporary.empty()) entry.handle = fd;
   const bool written = produce([fd, &path](std::span<const std::uint8_t> piece) {
     return WriteAll(fd, piece) || Unwritten(path);
   });
