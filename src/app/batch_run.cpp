@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/protected_files.h"
 #include "convert/bmp_pair.h"
 #include "convert/picture_source.h"
-#include "app/protected_files.h"
 #include "convert/raw_file.h"
 #include "platform/directory.h"
 #include "platform/failure_reason.h"

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "convert/side_task.h"
-#include "platform/staged_files.h"
 #include "platform/path_names.h"
+#include "platform/staged_files.h"
 
 namespace tessarel {
 
