@@ -12,7 +12,9 @@ memory (/usr/bin/time -v), the same with the tool held to one core (taskset -c 0
 and the same for the I/O floor: reading the same
 input bytes (cat) and creating and writing files of the same number and sizes
 as the outputs (cp -r of a directory shaped like the output), once on one
-thread and once split between two. Natively it also times the start of a
+thread and once split between two; a run over its own earlier outputs, against
+writing each output to a temporary file renamed over the older one (a C
+program, built with cc). Natively it also times the start of a
 run, with and without SDL (which the preview opens only when it is shown).
 """
 import argparse
@@ -114,6 +116,61 @@ def scenario(label, tool, work, args, in_files, out_dir, runs, pixels=None):
           f"{floor2 / floor:.2f} | {rss / 1024:.1f} MiB | {per_pixel} |", flush=True)
 
 
+# The floor of a run over earlier outputs: each file of SRC written to a
+# temporary file in DST, then renamed over the file of its name there.
+RENAME_FLOOR_C = r"""
+#define _GNU_SOURCE
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+int main(int argc, char** argv) {
+  DIR* dir = argc == 3 ? opendir(argv[1]) : NULL;
+  static char bytes[1 << 16];
+  struct dirent* entry;
+  while (dir != NULL && (entry = readdir(dir)) != NULL) {
+    char *from, *temporary, *to;
+    if (entry->d_name[0] == '.') continue;
+    if (asprintf(&from, "%s/%s", argv[1], entry->d_name) < 0 ||
+        asprintf(&temporary, "%s/.tmp-%s", argv[2], entry->d_name) < 0 ||
+        asprintf(&to, "%s/%s", argv[2], entry->d_name) < 0) return 1;
+    int in = open(from, O_RDONLY), out = open(temporary, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    ssize_t n;
+    while (in >= 0 && out >= 0 && (n = read(in, bytes, sizeof bytes)) > 0) {
+      if (write(out, bytes, n) != n) return 1;
+    }
+    if (in < 0 || close(in) != 0 || out < 0 || close(out) != 0 || rename(temporary, to) != 0) return 1;
+    free(from), free(temporary), free(to);
+  }
+  return dir == NULL;
+}
+"""
+
+
+def rerun_scenario(label, tool, work, args, in_files, out_dir, runs):
+    """The batch again over its own earlier outputs, which each run replaces,
+    against a floor that reads the same inputs and writes each output to a
+    temporary file renamed over the older one."""
+    floor_tool = os.path.join(work, "rename-floor")
+    subprocess.run(["cc", "-O2", "-x", "c", "-o", floor_tool, "-"], input=RENAME_FLOOR_C,
+                   text=True, check=True)
+    shutil.rmtree(os.path.join(work, out_dir), ignore_errors=True)
+    subprocess.run(tool + args, cwd=work, stdout=subprocess.DEVNULL, check=True)
+    shaped = shape_of(os.path.join(work, out_dir))
+    shutil.rmtree(os.path.join(work, "floor-rerun"), ignore_errors=True)
+    shutil.copytree(shaped, os.path.join(work, "floor-rerun"))
+    floor_cmd = ["sh", "-c", f"cat {' '.join(in_files)} > /dev/null && "
+                 f"'{floor_tool}' '{shaped}' floor-rerun"]
+    keep = lambda: None  # every run finds the outputs of the one before
+    (wall, rss), (one_core, _), (floor, _) = median_runs(
+        [(tool + args, keep), (["taskset", "-c", "0"] + tool + args, keep), (floor_cmd, keep)],
+        work, runs)
+    print(f"| {label} | {wall * 1000:.1f} ms | {one_core * 1000:.1f} ms | {floor * 1000:.1f} ms | "
+          f"- | {wall / floor:.2f} | {wall / one_core:.2f} | - | {rss / 1024:.1f} MiB | - |",
+          flush=True)
+
+
 def core_scaling(runs):
     """The work two busy processes do in the time one takes alone: 2.0 where
     the machine has two whole cores, less where they share one. It bounds what
@@ -182,6 +239,8 @@ def main():
     print("|---|---|---|---|---|---|---|---|---|---|")
     scenario("2000 × 23×23 RAW → BMP pairs", tool, work, ["-c:BMP", "small/*.raw", "small-bmp"],
              ["small/*.raw"], "small-bmp", opts.runs)
+    rerun_scenario("2000 × 23×23 RAW → BMP pairs, over the last run's", tool, work,
+                   ["-c:BMP", "small/*.raw", "small-rerun"], ["small/*.raw"], "small-rerun", opts.runs)
     shutil.rmtree(os.path.join(work, "small-bmp"), ignore_errors=True)
     subprocess.run(tool + ["-c:BMP", "small/*.raw", "small-bmp"], cwd=work, stdout=subprocess.DEVNULL)
     scenario("2000 × 23×23 BMP pairs → RAW", tool, work, ["-c:RAW", "small-bmp/*.bmp", "small-raw"],

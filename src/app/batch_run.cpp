@@ -13,14 +13,17 @@
 #include <utility>
 #include <vector>
 
+#include "app/protected_files.h"
 #include "convert/bmp_pair.h"
 #include "convert/picture_source.h"
-#include "app/protected_files.h"
 #include "convert/raw_file.h"
 #include "platform/directory.h"
 #include "platform/failure_reason.h"
+#include "platform/file_identity.h"
+#include "platform/path_names.h"
 #include "platform/process.h"
 #include "platform/shortage.h"
+#include "platform/staged_files.h"
 #include "platform/wildcard.h"
 
 namespace tessarel {

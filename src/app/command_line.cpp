@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "convert/size_pattern.h"
-#include "platform/file_io.h"
 #include "platform/path_names.h"
 
 namespace tessarel {

@@ -4,7 +4,8 @@
 #include <set>
 #include <string>
 
-#include "platform/file_io.h"
+#include "platform/file_identity.h"
+#include "platform/staged_files.h"
 
 namespace tessarel {
 

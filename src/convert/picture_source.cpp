@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/failure_reason.h"
-#include "platform/file_io.h"
+#include "platform/file_identity.h"
 #include "platform/path_names.h"
 #include "platform/shortage.h"
 

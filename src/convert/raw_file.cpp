@@ -10,9 +10,10 @@
 #include "convert/size_pattern.h"
 #include "platform/banded_file.h"
 #include "platform/failure_reason.h"
-#include "platform/file_io.h"
 #include "platform/path_names.h"
+#include "platform/read_only_file.h"
 #include "platform/shortage.h"
+#include "platform/staged_files.h"
 
 namespace tessarel {
 namespace {

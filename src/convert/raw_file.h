@@ -5,7 +5,7 @@
 #include <string>
 
 #include "image/pixel_image.h"
-#include "platform/file_io.h"
+#include "platform/staged_files.h"
 
 namespace tessarel {
 

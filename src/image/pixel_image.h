@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 
-#include "platform/file_io.h"
+#include "platform/staged_files.h"
 
 namespace tessarel {
 

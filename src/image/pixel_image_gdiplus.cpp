@@ -17,8 +17,8 @@
 
 #include "image/pixel_image_gdiplus.h"
 #include "platform/failure_reason.h"
-#include "platform/file_io_win32.h"
 #include "platform/shortage.h"
+#include "platform/staged_files_win32.h"
 
 namespace tessarel {
 

@@ -15,8 +15,9 @@
 #include "image/pixel_image.h"
 #include "platform/banded_file.h"
 #include "platform/failure_reason.h"
-#include "platform/file_io.h"
+#include "platform/read_only_file.h"
 #include "platform/shortage.h"
+#include "platform/staged_files.h"
 
 namespace tessarel {
 

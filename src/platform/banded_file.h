@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/file_io.h"
+#include "platform/read_only_file.h"
 
 namespace tessarel {
 

@@ -5,7 +5,7 @@
 
 #include "platform/directory.h"
 #include "platform/failure_reason.h"
-#include "platform/file_io.h"
+#include "platform/path_names.h"
 #include "platform/wildcard.h"
 
 namespace tessarel {

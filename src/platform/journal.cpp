@@ -9,7 +9,8 @@
 #include <utility>
 
 #include "platform/directory.h"
-#include "platform/file_io.h"
+#include "platform/file_identity.h"
+#include "platform/staged_files.h"
 
 namespace tessarel {
 namespace {
@@ -125,7 +126,8 @@ bool Decode(std::string_view in, const std::string& run, char& state,
         !TakeName(in, entry.fresh, ' ') || !TakeName(in, entry.backup, '\n')) {
       return false;
     }
-    const bool kept = entry.how == Placing::Linked || entry.how == Placing::Moved;
+    const bool kept = entry.how == Placing::Linked || entry.how == Placing::Moved ||
+                      entry.how == Placing::Exchanged;
     const bool known = kept || entry.how == Placing::Absent || entry.how == Placing::Bare;
     if (!known || !PlainName(entry.target) || entry.target.starts_with(kHiddenPrefix) ||
         !HiddenNameOf(run, entry.fresh) || !HiddenNameOf(run, entry.backup) ||
@@ -136,17 +138,23 @@ bool Decode(std::string_view in, const std::string& run, char& state,
   return state == Journal::kPlacing || state == Journal::kRollingBack || state == Journal::kDone;
 }
 
-// An unnamed file stands when its target is that file; a named one stands
-// under its hidden name or, once renamed, under its target.
-bool Stands(const std::string& dir, const JournalEntry& entry) {
+// Whether the target is the entry's new file, known by its identity.
+bool TargetIsNew(const std::string& dir, const JournalEntry& entry) {
   FileIdentity identity;
-  return !entry.fresh.empty() ||
-         (IdentifyFile(In(dir, entry.target), identity) && identity.index == entry.identity);
+  return IdentifyFile(In(dir, entry.target), identity) && identity.index == entry.identity;
+}
+
+// An unnamed file stands when its target is that file; a named one stands
+// under its hidden name or, once renamed or exchanged, under its target.
+bool Stands(const std::string& dir, const JournalEntry& entry) {
+  return !entry.fresh.empty() || TargetIsNew(dir, entry);
 }
 
 bool RollForward(const std::string& dir, const std::vector<JournalEntry>& entries) {
   for (const JournalEntry& entry : entries) {
+    // An exchanged entry's hidden name holds the older file.
     if (!entry.fresh.empty() && PathExists(In(dir, entry.fresh)) &&
+        !(entry.how == Placing::Exchanged && TargetIsNew(dir, entry)) &&
         !RenameOver(In(dir, entry.fresh), In(dir, entry.target))) {
       return false;
     }
@@ -164,6 +172,13 @@ bool RollBack(const std::string& dir, const std::vector<JournalEntry>& entries) 
           entry->fresh.empty() ? Stands(dir, *entry) : !PathExists(In(dir, entry->fresh));
       if (placed) RemoveName(target);
       ok = ok && !(placed && PathExists(target));
+    } else if (entry->how == Placing::Exchanged) {
+      // Once placed, the older file is under the backup where it was linked
+      // there, and under the hidden name where the two were swapped.
+      const std::string backup = In(dir, entry->backup);
+      if (TargetIsNew(dir, *entry)) {
+        ok = RenameOver(PathExists(backup) ? backup : In(dir, entry->fresh), target) && ok;
+      }
     } else if (entry->how != Placing::Bare && PathExists(In(dir, entry->backup))) {
       ok = RenameOver(In(dir, entry->backup), target) && ok;
     }

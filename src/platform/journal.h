@@ -45,14 +45,18 @@ enum class Placing : char {
   Absent = 'A',  // its target did not exist: undone by removing it
   Linked = 'L',  // its older target has a second name, the backup
   Moved = 'M',   // its older target is moved to the backup before it is placed
-  Bare = 'N',    // its older target has no backup: only the group's last file
+  // Its new file and the older target swap names, or where they cannot, the
+  // older one is linked to the backup first: which one the target holds, its
+  // identity tells.
+  Exchanged = 'X',
+  Bare = 'N',  // its older target has no backup: only the group's last file
 };
 
 // Names within the directory, seen in the strings they come from: fresh and
 // backup are hidden names, or empty.
 struct JournalEntry {
   Placing how = Placing::Bare;
-  std::uint64_t identity = 0;  // a file with no name yet: its file index
+  std::uint64_t identity = 0;  // a file with no name yet, or to be exchanged: its file index
   std::string_view target, fresh, backup;
 };
 

@@ -1,11 +1,13 @@
 // A journal is held by an exclusive flock on its descriptor, which the
-// kernel lets go of when the process dies, however it dies.
+// kernel lets go of when the process dies, however it dies. Hidden files go
+// in their target's own directory.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/journal.h"
 
@@ -27,7 +29,33 @@ Lock LockNamed(int fd, const std::string& path) {
              : Lock::Gone;
 }
 
+// The directory part of a native path, separator included; empty for none.
+std::string DirectoryPrefix(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 }  // namespace
+
+std::string ProcessTag() {
+  return std::to_string(getpid());
+}
+
+std::string HiddenDirectory(const std::string& path) {
+  return DirectoryPrefix(path);
+}
+
+std::size_t NameStart(std::string_view path) {
+  return path.find_last_of('/') + 1;  // npos + 1 is 0
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str()) == 0;
+}
+
+void RemoveName(const std::string& path) {
+  unlink(path.c_str());
+}
 
 JournalFile::~JournalFile() {
   if (handle_ >= 0) close(static_cast<int>(handle_));

@@ -1,9 +1,11 @@
 // A journal is held by a handle that shares nothing: while it is open no
 // other process can open the file, and so none can take it or delete it;
-// Windows closes it when the process dies, however it dies.
+// Windows closes it when the process dies, however it dies. Hidden files go
+// in their target's own directory, so that a rename stays on one volume.
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 
 #include "platform/journal.h"
 
@@ -22,7 +24,40 @@ OVERLAPPED At(std::uint64_t offset) {
   return where;
 }
 
+// The directory that holds path, as a name that opens it: "." stands for the
+// current one.
+std::string ContainingDirectory(const std::string& path) {
+  const std::size_t end = path.find_last_of("\\/:");
+  if (end == std::string::npos) return ".";
+  std::string dir = path.substr(0, end + 1);
+  // "c:" alone would name the root of c:, not its current directory.
+  if (dir.back() == ':') dir += '.';
+  return dir;
+}
+
 }  // namespace
+
+std::string ProcessTag() {
+  return std::to_string(GetCurrentProcessId());
+}
+
+std::string HiddenDirectory(const std::string& path) {
+  std::string dir = ContainingDirectory(path);
+  if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
+  return dir;
+}
+
+std::size_t NameStart(std::string_view path) {
+  return path.find_last_of("\\/:") + 1;  // npos + 1 is 0
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+void RemoveName(const std::string& path) {
+  DeleteFileA(path.c_str());
+}
 
 JournalFile::~JournalFile() {
   if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));

@@ -1,7 +1,5 @@
 #include "platform/path_names.h"
 
-#include "platform/file_io.h"
-
 namespace tessarel {
 
 std::size_t FileNameStart(std::string_view path) {

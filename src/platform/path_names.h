@@ -1,4 +1,7 @@
-// Names derived from a path: where the file name starts, its base, and the
+// Paths and the names derived from them. Paths the user typed become native
+// paths once, through NativePath; everything below takes native paths, so a
+// name that a directory listing returned is used whole, whatever it holds.
+// From a native path come where the file name starts, its base, and the
 // companion mask name that the BMP export writes and the source loader reads.
 #pragma once
 
@@ -7,6 +10,15 @@
 #include <string_view>
 
 namespace tessarel {
+
+// The directory separator appended when a directory is made to end in one.
+char PlatformSeparator();
+
+// The characters that separate directories in a native path.
+std::string_view NativeSeparators();
+
+// A typed path as the file system wants it (on POSIX every '\' becomes '/').
+std::string NativePath(const std::string& path);
 
 // A separator in a path the user typed: both count, on every platform.
 inline bool IsTypedSeparator(char c) {

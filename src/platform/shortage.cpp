@@ -1,6 +1,7 @@
 #include "platform/shortage.h"
 
 #include <atomic>
+#include <cerrno>
 
 namespace tessarel {
 namespace {
@@ -11,6 +12,12 @@ std::atomic<std::uint64_t> shortages{0};
 
 void NoteShortage() {
   shortages.fetch_add(1, std::memory_order_relaxed);
+}
+
+bool NoteIfShortage(int error) {
+  const bool lacked = error == EMFILE || error == ENFILE || error == ENOMEM;
+  if (lacked) NoteShortage();
+  return lacked;
 }
 
 std::uint64_t ShortagesSoFar() {

@@ -11,6 +11,10 @@ namespace tessarel {
 // safe from any thread.
 void NoteShortage();
 
+// Whether error, an errno value from a failed open or creation, is a want of
+// memory or descriptors, which another moment may have; noted if so.
+bool NoteIfShortage(int error);
+
 // How many shortages the process has met so far.
 std::uint64_t ShortagesSoFar();
 

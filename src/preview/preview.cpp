@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "convert/raw_file.h"
-#include "platform/file_io.h"
+#include "platform/path_names.h"
 #include "preview/preview_window.h"
 
 namespace tessarel {

@@ -7,7 +7,7 @@
 #include <regex>
 #include <sstream>
 
-#include "platform/file_io.h"
+#include "platform/path_names.h"
 #include "test_support/test_support.h"
 
 namespace tessarel {
@@ -23,7 +23,7 @@ const std::regex kVerbs(
     "expect|"
     "listing|mode");
 
-const std::regex kFailures("write|pread|alloc [0-9]+|kill [0-9]+");
+const std::regex kFailures("write|pread|exchange|alloc [0-9]+|kill [0-9]+");
 
 struct Line {
   int number = 0;

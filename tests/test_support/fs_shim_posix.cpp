@@ -1,7 +1,8 @@
 // Preloaded for a case's run, as TESSAREL_SHIM says (modes separated by
 // spaces): "plainfs" is a file system with neither unnamed files (O_TMPFILE)
 // nor hard links, as vfat; "write" or "pread" makes the first such call fail,
-// as a failing disk (EIO) or a signal (EINTR) would; "kill N" kills the
+// as a failing disk (EIO) or a signal (EINTR) would; "exchange" refuses to
+// swap two names (EINVAL), as a file system without RENAME_EXCHANGE; "kill N" kills the
 // process at a call that changes a name, after N of them; "alloc N" makes
 // every allocation of exactly N bytes fail, as when memory runs out.
 #include <dlfcn.h>
@@ -124,6 +125,7 @@ int renameat(int fromDir, const char* from, int toDir, const char* to) {
 }
 int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
   KillAtNameChange();
+  if (Is("exchange") && (flags & RENAME_EXCHANGE) != 0) return Refuse(EINVAL);
   return Next("renameat2", &renameat2)(fromDir, from, toDir, to, flags);
 }
 int unlink(const char* path) {

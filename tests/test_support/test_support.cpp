@@ -4,7 +4,7 @@
 #include <iterator>
 #include <random>
 
-#include "platform/file_io.h"
+#include "platform/staged_files.h"
 
 namespace tessarel::testing {
 

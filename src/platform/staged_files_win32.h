@@ -1,10 +1,10 @@
-// What the GDI+ image saver needs from the Win32 file layer beyond file_io.h.
+// What the GDI+ image saver needs beyond staged_files.h.
 #pragma once
 
 #include <functional>
 #include <string>
 
-#include "platform/file_io.h"
+#include "platform/staged_files.h"
 
 namespace tessarel {
 
