@@ -124,6 +124,9 @@ BMP_CASES = {
     # A 32-bit channel rounds to the nearest of 256 levels.
     "32bpp-32-bit-red-mask": (bmp(1, 1, [0, 0, 0, 0x80], bpp=32, compression=3, palette=(),
                                   masks=(0xFFFFFFFF, 0, 0, 0)), [0xFF800000]),
+    # A 16-bit pixel has no bit 16 for a mask to name.
+    "16bpp-mask-past-16-bits": (bmp(1, 1, [0, 0], bpp=16, compression=3, palette=(),
+                                    masks=(0x10000, 0x07E0, 0x001F, 0)), None),
     "32bpp-scattered-mask-bits": (bmp(1, 1, [0] * 4, bpp=32, compression=3, palette=(),
                                       masks=(0x0101, 0, 0, 0)), None),
     # OS/2 2.x gives compression 3 the meaning of Huffman coding.

@@ -76,7 +76,7 @@ bool ReadExtension(GifFileType* gif, int& transparentIndex) {
 }
 
 // The records up to the first frame's descriptor, which it reads into
-// gif->Image; false for a file that ends first.
+// gif->Image; false when the file ends first or giflib refuses a record.
 bool ReadFirstFrameDescriptor(GifFileType* gif, int& transparentIndex) {
   for (;;) {
     GifRecordType record;
@@ -131,8 +131,9 @@ bool DecodeFirstFrame(GifFileType* gif, std::size_t fileSize, DecodedBitmap& out
   // giflib reads every size and position as an unsigned 16-bit number.
   const GifImageDesc& frame = gif->Image;
   // A zero-sized logical screen is taken as the frame's own size.
-  std::uint64_t width = gif->SWidth > 0 ? std::uint64_t(gif->SWidth) : std::uint64_t(frame.Width);
-  std::uint64_t height =
+  const std::uint64_t width =
+      gif->SWidth > 0 ? std::uint64_t(gif->SWidth) : std::uint64_t(frame.Width);
+  const std::uint64_t height =
       gif->SHeight > 0 ? std::uint64_t(gif->SHeight) : std::uint64_t(frame.Height);
   if (!CanvasAllowed(width, height, fileSize)) return false;
   if (std::uint64_t(frame.Width) * std::uint64_t(frame.Height) > kMaxDecodedPixels) return false;
