@@ -129,6 +129,9 @@ BMP_CASES = {
     # A 32-bit channel rounds to the nearest of 256 levels.
     "32bpp-32-bit-red-mask": (bmp(1, 1, [0, 0, 0, 0x80], bpp=32, compression=3, palette=(),
                                   masks=(0xFFFFFFFF, 0, 0, 0)), [0xFF800000]),
+    # A 16-bit pixel has no bit 16 for a mask to name.
+    "16bpp-mask-past-16-bits": (bmp(1, 1, [0, 0], bpp=16, compression=3, palette=(),
+                                    masks=(0x10000, 0x07E0, 0x001F, 0)), None),
     "32bpp-scattered-mask-bits": (bmp(1, 1, [0] * 4, bpp=32, compression=3, palette=(),
                                       masks=(0x0101, 0, 0, 0)), None),
     # OS/2 2.x gives compression 3 the meaning of Huffman coding.
@@ -391,18 +394,18 @@ def raw_planes():
         lines.append("size64 " + planned(width, height))
         lines.append(f"size32 layout {width} {height} refused")
 
-    lines.append("# colour WORD PIXEL: a big-endian 5-6-5 word and its pixel 0x00BBGGRR, both ways;")
-    lines.append("# the test takes all the words as one run of pixels, and all the pack lines")
+    lines.append("# colour WORD PIXEL: a big-endian 5-6-5 word and its pixel 0xAARRGGBB, alpha 0xFF,")
+    lines.append("# both ways; the test takes all the words as one run of pixels, and all the pack lines")
     words = [1 << bit for bit in range(16)] + [0xFFFF ^ (1 << bit) for bit in range(16)]
     words += [(0x1234 + 40503 * i) & 0xFFFF for i in range(48)]
     for word in words:
         red, green, blue = (word >> 11) << 3, ((word >> 5) & 0x3F) << 2, (word & 0x1F) << 3
-        lines.append(f"colour {word:04x} {blue << 16 | green << 8 | red:08x}")
-    lines.append("# pack PIXEL WORD: the bits a word has no room for are dropped; enough of them")
-    lines.append("# for the loops that move eight pixels at a time, and some left over")
+        lines.append(f"colour {word:04x} {0xFF000000 | red << 16 | green << 8 | blue:08x}")
+    lines.append("# pack PIXEL WORD: alpha and the bits a word has no room for are dropped; enough")
+    lines.append("# of them for the loops that move eight pixels at a time, and some left over")
     scattered = tuple((0x9E3779B9 * (i + 1)) & 0xFFFFFFFF for i in range(19))
     for pixel in (0xFF070307, 0x00FCFEFC, 0x12345678, 0x80FFFFFF) + scattered:
-        red, green, blue = pixel & 0xFF, (pixel >> 8) & 0xFF, (pixel >> 16) & 0xFF
+        red, green, blue = (pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF
         lines.append(f"pack {pixel:08x} {(red >> 3) << 11 | (green >> 2) << 5 | blue >> 3:04x}")
 
     lines.append("# mask FIRST-BIT PIXELS PLANE: T transparent, o opaque; the plane in hex,")

@@ -1,5 +1,6 @@
-// BMP reading and writing, in memory only: the image layer wraps these with
-// file access. Decoding treats the input as hostile; see bmp_codec.cpp.
+// BMP reading (bmp_decoder.cpp) and writing (bmp_encoder.cpp), in memory
+// only: the image layer wraps these with file access. Decoding treats the
+// input as hostile. The byte layout is in bmp_format.h.
 #pragma once
 
 #include <cstdint>

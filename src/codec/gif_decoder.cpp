@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace tessarel {
 namespace {
@@ -58,64 +59,91 @@ std::uint32_t PaletteColour(const ColorMapObject* map, GifPixelType index) {
   return 0xFF000000u | (std::uint32_t(c.Red) << 16) | (std::uint32_t(c.Green) << 8) | c.Blue;
 }
 
-bool DecodeFirstFrame(GifFileType* gif, std::size_t fileSize, DecodedBitmap& out) {
-  int transparentIndex = NO_TRANSPARENT_COLOR;
+// An extension's blocks, all read; a graphics control block among them gives
+// the transparent index.
+bool ReadExtension(GifFileType* gif, int& transparentIndex) {
+  int code = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetExtension(gif, &code, &block) != GIF_OK) return false;
+  if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr) {
+    GraphicsControlBlock gcb;
+    if (DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK) {
+      transparentIndex = gcb.TransparentColor;
+    }
+  }
+  while (block != nullptr) {
+    if (DGifGetExtensionNext(gif, &block) != GIF_OK) return false;
+  }
+  return true;
+}
+
+// The records up to the first frame's descriptor, which it reads into
+// gif->Image; false when the file ends first or giflib refuses a record.
+bool ReadFirstFrameDescriptor(GifFileType* gif, int& transparentIndex) {
   for (;;) {
     GifRecordType record;
     if (DGifGetRecordType(gif, &record) != GIF_OK) return false;
     if (record == TERMINATE_RECORD_TYPE) return false;  // no frame at all
-    if (record == EXTENSION_RECORD_TYPE) {
-      int code = 0;
-      GifByteType* block = nullptr;
-      if (DGifGetExtension(gif, &code, &block) != GIF_OK) return false;
-      if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr) {
-        GraphicsControlBlock gcb;
-        if (DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK) {
-          transparentIndex = gcb.TransparentColor;
-        }
-      }
-      while (block != nullptr) {
-        if (DGifGetExtensionNext(gif, &block) != GIF_OK) return false;
-      }
-    }
-    if (record != IMAGE_DESC_RECORD_TYPE) continue;
-    if (DGifGetImageDesc(gif) != GIF_OK) return false;
-    break;
+    if (record == EXTENSION_RECORD_TYPE && !ReadExtension(gif, transparentIndex)) return false;
+    if (record == IMAGE_DESC_RECORD_TYPE) return DGifGetImageDesc(gif) == GIF_OK;
   }
+}
+
+// One line of the frame's indices onto canvas row y, cut at the canvas's
+// right edge.
+void PaintLine(const GifFileType* gif, int transparentIndex, std::span<const GifPixelType> line,
+               std::uint64_t y, std::uint64_t width, DecodedBitmap& out) {
+  const GifImageDesc& frame = gif->Image;
+  const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
+  for (std::size_t col = 0; col < line.size(); ++col) {
+    const std::uint64_t x = std::uint64_t(frame.Left) + col;
+    if (x >= width) break;
+    std::uint32_t argb = PaletteColour(map, line[col]);
+    if (line[col] == transparentIndex) argb &= 0x00FFFFFFu;
+    out.argb[std::size_t(y * width + x)] = argb;
+  }
+}
+
+// The frame's lines in the order the file holds them, interlaced or not,
+// onto the width x height canvas in out.argb; lines below it are read and
+// dropped.
+bool PaintFrame(GifFileType* gif, int transparentIndex, std::uint64_t width, std::uint64_t height,
+                DecodedBitmap& out) {
+  const GifImageDesc& frame = gif->Image;
+  std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
+  static constexpr int kPassStart[] = {0, 4, 2, 1};
+  static constexpr int kPassStep[] = {8, 8, 4, 2};
+  const int passes = frame.Interlace ? 4 : 1;
+  for (int pass = 0; pass < passes; ++pass) {
+    const int start = frame.Interlace ? kPassStart[pass] : 0;
+    const int step = frame.Interlace ? kPassStep[pass] : 1;
+    for (int row = start; row < frame.Height; row += step) {
+      if (frame.Width > 0 && DGifGetLine(gif, line.data(), frame.Width) != GIF_OK) return false;
+      const std::uint64_t y = std::uint64_t(frame.Top) + std::uint64_t(row);
+      if (y < height) PaintLine(gif, transparentIndex, line, y, width, out);
+    }
+  }
+  return true;
+}
+
+bool DecodeFirstFrame(GifFileType* gif, std::size_t fileSize, DecodedBitmap& out) {
+  int transparentIndex = NO_TRANSPARENT_COLOR;
+  if (!ReadFirstFrameDescriptor(gif, transparentIndex)) return false;
 
   // giflib reads every size and position as an unsigned 16-bit number.
   const GifImageDesc& frame = gif->Image;
   // A zero-sized logical screen is taken as the frame's own size.
-  std::uint64_t width = gif->SWidth > 0 ? std::uint64_t(gif->SWidth) : std::uint64_t(frame.Width);
-  std::uint64_t height =
+  const std::uint64_t width =
+      gif->SWidth > 0 ? std::uint64_t(gif->SWidth) : std::uint64_t(frame.Width);
+  const std::uint64_t height =
       gif->SHeight > 0 ? std::uint64_t(gif->SHeight) : std::uint64_t(frame.Height);
   if (!CanvasAllowed(width, height, fileSize)) return false;
   if (std::uint64_t(frame.Width) * std::uint64_t(frame.Height) > kMaxDecodedPixels) return false;
 
-  const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
   try {
     // Outside the first frame nothing has been painted yet: transparent.
     out.argb.assign(static_cast<std::size_t>(width * height), 0);
-    std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
-    static constexpr int kPassStart[] = {0, 4, 2, 1};
-    static constexpr int kPassStep[] = {8, 8, 4, 2};
-    const int passes = frame.Interlace ? 4 : 1;
-    for (int pass = 0; pass < passes; ++pass) {
-      const int start = frame.Interlace ? kPassStart[pass] : 0;
-      const int step = frame.Interlace ? kPassStep[pass] : 1;
-      for (int row = start; row < frame.Height; row += step) {
-        if (frame.Width > 0 && DGifGetLine(gif, line.data(), frame.Width) != GIF_OK) return false;
-        const std::uint64_t y = std::uint64_t(frame.Top) + std::uint64_t(row);
-        if (y >= height) continue;
-        for (int col = 0; col < frame.Width; ++col) {
-          const std::uint64_t x = std::uint64_t(frame.Left) + std::uint64_t(col);
-          if (x >= width) break;
-          std::uint32_t argb = PaletteColour(map, line[std::size_t(col)]);
-          if (line[std::size_t(col)] == transparentIndex) argb &= 0x00FFFFFFu;
-          out.argb[std::size_t(y * width + x)] = argb;
-        }
-      }
-    }
+    if (!PaintFrame(gif, transparentIndex, width, height, out)) return false;
   } catch (const std::bad_alloc&) {
     out.outOfMemory = true;
     return false;

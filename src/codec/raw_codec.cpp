@@ -18,56 +18,6 @@ bool BitsFit(std::size_t bytes, std::size_t bit, std::size_t count) {
   return bit <= available && count <= available - bit;
 }
 
-// A pixel's 8-bit channels sit at these shifts: RawPixel's 0x00BBGGRR, or
-// ARGB's 0xAARRGGBB with alpha 0xFF.
-struct Order {
-  int red, blue;
-  std::uint32_t alpha;
-};
-constexpr Order kRawOrder{0, 16, 0};
-constexpr Order kArgbOrder{16, 0, 0xFF000000u};
-
-template <Order kOrder>
-bool UnpackColour(std::span<const std::uint8_t> words, std::span<std::uint32_t> colour) {
-  const std::size_t count = colour.size();
-  if (words.size() / 2 < count) return false;
-  const std::uint8_t* w = words.data();
-  for (std::size_t i = UnpackRawColourShuffled(w, colour, kOrder.red != 0); i < count; ++i) {
-    const std::uint32_t b0 = w[2 * i];
-    const std::uint32_t b1 = w[2 * i + 1];
-    const std::uint32_t red = b0 & 0xF8;
-    const std::uint32_t green = ((b0 << 5) | (b1 >> 3)) & 0xFC;
-    const std::uint32_t blue = (b1 << 3) & 0xF8;
-    colour[i] = kOrder.alpha | red << kOrder.red | green << 8 | blue << kOrder.blue;
-  }
-  return true;
-}
-
-template <Order kOrder>
-bool PackColour(std::span<const std::uint32_t> colour, std::span<std::uint8_t> words) {
-  const std::size_t count = colour.size();
-  if (words.size() / 2 < count) return false;
-  // Through a local block: stores straight into bytes could alias the
-  // input as far as the compiler knows, and the loop would not vectorise.
-  constexpr std::size_t kBlock = 64;
-  std::uint8_t block[2 * kBlock];
-  for (std::size_t i = PackRawColourShuffled(colour, words.data(), kOrder.red != 0); i < count;
-       i += kBlock) {
-    const std::size_t n = std::min(kBlock, count - i);
-    for (std::size_t k = 0; k < n; ++k) {
-      const std::uint32_t c = colour[i + k];
-      const std::uint32_t red = (c >> kOrder.red) & 0xF8;
-      const std::uint32_t green = (c >> 8) & 0xFC;
-      const std::uint32_t blue = (c >> kOrder.blue) & 0xF8;
-      const auto word = static_cast<std::uint16_t>(red << 8 | green << 3 | blue >> 3);
-      block[2 * k] = static_cast<std::uint8_t>(word >> 8);
-      block[2 * k + 1] = static_cast<std::uint8_t>(word);
-    }
-    std::memcpy(words.data() + 2 * i, block, 2 * n);
-  }
-  return true;
-}
-
 }  // namespace
 
 bool RawLayout(std::int64_t width, std::int64_t height, RawSizes& sizes) {
@@ -87,20 +37,42 @@ bool RawLayout(std::int64_t width, std::int64_t height, RawSizes& sizes) {
   return true;
 }
 
-bool UnpackRawColour(std::span<const std::uint8_t> words, std::span<RawPixel> colour) {
-  return UnpackColour<kRawOrder>(words, colour);
-}
-
 bool UnpackRawColourArgb(std::span<const std::uint8_t> words, std::span<std::uint32_t> argb) {
-  return UnpackColour<kArgbOrder>(words, argb);
-}
-
-bool PackRawColour(std::span<const RawPixel> colour, std::span<std::uint8_t> words) {
-  return PackColour<kRawOrder>(colour, words);
+  const std::size_t count = argb.size();
+  if (words.size() / 2 < count) return false;
+  const std::uint8_t* w = words.data();
+  for (std::size_t i = UnpackRawColourShuffled(w, argb); i < count; ++i) {
+    const std::uint32_t b0 = w[2 * i];
+    const std::uint32_t b1 = w[2 * i + 1];
+    const std::uint32_t red = b0 & 0xF8;
+    const std::uint32_t green = ((b0 << 5) | (b1 >> 3)) & 0xFC;
+    const std::uint32_t blue = (b1 << 3) & 0xF8;
+    argb[i] = 0xFF000000u | red << 16 | green << 8 | blue;
+  }
+  return true;
 }
 
 bool PackRawColourArgb(std::span<const std::uint32_t> argb, std::span<std::uint8_t> words) {
-  return PackColour<kArgbOrder>(argb, words);
+  const std::size_t count = argb.size();
+  if (words.size() / 2 < count) return false;
+  // Through a local block: stores straight into bytes could alias the
+  // input as far as the compiler knows, and the loop would not vectorise.
+  constexpr std::size_t kBlock = 64;
+  std::uint8_t block[2 * kBlock];
+  for (std::size_t i = PackRawColourShuffled(argb, words.data()); i < count; i += kBlock) {
+    const std::size_t n = std::min(kBlock, count - i);
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::uint32_t c = argb[i + k];
+      const std::uint32_t red = (c >> 16) & 0xF8;
+      const std::uint32_t green = (c >> 8) & 0xFC;
+      const std::uint32_t blue = c & 0xF8;
+      const auto word = static_cast<std::uint16_t>(red << 8 | green << 3 | blue >> 3);
+      block[2 * k] = static_cast<std::uint8_t>(word >> 8);
+      block[2 * k + 1] = static_cast<std::uint8_t>(word);
+    }
+    std::memcpy(words.data() + 2 * i, block, 2 * n);
+  }
+  return true;
 }
 
 bool UnpackRawMask(std::span<const std::uint8_t> plane, std::size_t bit, std::span<RawPixel> mask) {

@@ -17,8 +17,8 @@
 
 namespace tessarel {
 
-// Unpacked colour: 0x00BBGGRR (bytes R, G, B, 0 in memory). Unpacked mask:
-// 0 = transparent, anything else opaque (unpacking writes 0x00FFFFFF).
+// Unpacked mask: 0 = transparent, anything else opaque (unpacking writes
+// 0x00FFFFFF).
 using RawPixel = std::uint32_t;
 
 struct RawSizes {
@@ -35,15 +35,14 @@ bool RawLayout(std::int64_t width, std::int64_t height, RawSizes& sizes);
 // starts at the first pixel's colour word; plane starts at a byte of the
 // transparency plane, with the first pixel's bit the bit-th counted from that
 // byte's 0x80 bit. False when the span is too short for the pixels.
-bool UnpackRawColour(std::span<const std::uint8_t> words, std::span<RawPixel> colour);
-bool UnpackRawMask(std::span<const std::uint8_t> plane, std::size_t bit, std::span<RawPixel> mask);
-bool PackRawColour(std::span<const RawPixel> colour, std::span<std::uint8_t> words);
-// Sets the bits of transparent pixels; the others must already be zero.
-bool PackRawMask(std::span<const RawPixel> mask, std::size_t bit, std::span<std::uint8_t> plane);
-// The colour plane to and from the image layer's 0xAARRGGBB words directly,
-// with no pass over a row to reorder its channels: unpacked alpha is 0xFF,
-// packed alpha ignored.
+//
+// The colour plane goes to and from the image layer's 0xAARRGGBB words
+// directly, with no pass over a row to reorder its channels: unpacked alpha
+// is 0xFF, packed alpha ignored.
 bool UnpackRawColourArgb(std::span<const std::uint8_t> words, std::span<std::uint32_t> argb);
 bool PackRawColourArgb(std::span<const std::uint32_t> argb, std::span<std::uint8_t> words);
+bool UnpackRawMask(std::span<const std::uint8_t> plane, std::size_t bit, std::span<RawPixel> mask);
+// Sets the bits of transparent pixels; the others must already be zero.
+bool PackRawMask(std::span<const RawPixel> mask, std::size_t bit, std::span<std::uint8_t> plane);
 
 }  // namespace tessarel

@@ -15,12 +15,10 @@ namespace tessarel {
 std::size_t UnpackBmpRow24Shuffled(const std::uint8_t* in, std::span<std::uint32_t> argb);
 std::size_t PackBmpRow24Shuffled(std::span<const std::uint32_t> argb, std::uint8_t* out);
 
-// RAW's big-endian 5-6-5 words to and from 0x00BBGGRR colours, or with argb
-// 0xAARRGGBB words (alpha 0xFF unpacked, ignored packed).
-std::size_t UnpackRawColourShuffled(const std::uint8_t* words, std::span<std::uint32_t> colour,
-                                    bool argb);
-std::size_t PackRawColourShuffled(std::span<const std::uint32_t> colour, std::uint8_t* words,
-                                  bool argb);
+// RAW's big-endian 5-6-5 words to and from 0xAARRGGBB words (alpha 0xFF
+// unpacked, ignored packed).
+std::size_t UnpackRawColourShuffled(const std::uint8_t* words, std::span<std::uint32_t> argb);
+std::size_t PackRawColourShuffled(std::span<const std::uint32_t> argb, std::uint8_t* words);
 // RAW's mask pixels (0 transparent) to whole bytes of the transparency
 // plane, eight pixels a byte from its 0x80 bit; moves a multiple of 8.
 std::size_t PackRawMaskShuffled(std::span<const std::uint32_t> mask, std::uint8_t* bytes);

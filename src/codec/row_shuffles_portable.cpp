@@ -12,11 +12,11 @@ std::size_t PackBmpRow24Shuffled(std::span<const std::uint32_t>, std::uint8_t*) 
   return 0;
 }
 
-std::size_t UnpackRawColourShuffled(const std::uint8_t*, std::span<std::uint32_t>, bool) {
+std::size_t UnpackRawColourShuffled(const std::uint8_t*, std::span<std::uint32_t>) {
   return 0;
 }
 
-std::size_t PackRawColourShuffled(std::span<const std::uint32_t>, std::uint8_t*, bool) {
+std::size_t PackRawColourShuffled(std::span<const std::uint32_t>, std::uint8_t*) {
   return 0;
 }
 

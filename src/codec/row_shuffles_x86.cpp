@@ -62,22 +62,17 @@ __attribute__((target("ssse3"))) std::size_t PackBmp24(std::span<const std::uint
   return x;
 }
 
-// Red and blue sit in the low and third bytes (0x00BBGGRR), or in the third
-// and low bytes (0xAARRGGBB) with kArgb.
-template <bool kArgb>
-__attribute__((target("ssse3"))) std::size_t PackColour(std::span<const std::uint32_t> colour,
+__attribute__((target("ssse3"))) std::size_t PackColour(std::span<const std::uint32_t> argb,
                                                         std::uint8_t* words) {
   // Eight pixels make one 16-byte store. Each word is made in the low half
   // of its pixel's lane, then its two bytes stored high first.
   std::size_t x = 0;
-  for (; x + 8 <= colour.size(); x += 8, words += 16) {
+  for (; x + 8 <= argb.size(); x += 8, words += 16) {
     Words4 c[2];
-    std::memcpy(c, colour.data() + x, sizeof c);
+    std::memcpy(c, argb.data() + x, sizeof c);
     Bytes16 le565[2];
     for (int k = 0; k < 2; ++k) {
-      const Words4 word =
-          kArgb ? ((c[k] >> 8) & 0xF800) | ((c[k] >> 5) & 0x07E0) | ((c[k] >> 3) & 0x001F)
-                : ((c[k] << 8) & 0xF800) | ((c[k] >> 5) & 0x07E0) | ((c[k] >> 19) & 0x001F);
+      const Words4 word = ((c[k] >> 8) & 0xF800) | ((c[k] >> 5) & 0x07E0) | ((c[k] >> 3) & 0x001F);
       le565[k] = reinterpret_cast<Bytes16>(word);
     }
     const Bytes16 out = __builtin_shufflevector(le565[0], le565[1], 1, 0, 5, 4, 9, 8, 13, 12, 17,
@@ -87,14 +82,13 @@ __attribute__((target("ssse3"))) std::size_t PackColour(std::span<const std::uin
   return x;
 }
 
-template <bool kArgb>
 __attribute__((target("ssse3"))) std::size_t UnpackColour(const std::uint8_t* words,
-                                                          std::span<std::uint32_t> colour) {
+                                                          std::span<std::uint32_t> argb) {
   // Eight words make two 16-byte stores: each word's bytes, first and second,
   // go to the low half of its pixel's lane, the rest of the lane from zero.
   std::size_t x = 0;
   const Bytes16 zero = {};
-  for (; x + 8 <= colour.size(); x += 8, words += 16) {
+  for (; x + 8 <= argb.size(); x += 8, words += 16) {
     Bytes16 bytes;
     std::memcpy(&bytes, words, sizeof bytes);
     const Words4 lanes[2] = {
@@ -107,9 +101,8 @@ __attribute__((target("ssse3"))) std::size_t UnpackColour(const std::uint8_t* wo
       const Words4 green = ((v << 5) & 0xE0) | ((v >> 11) & 0x1C);
       const Words4 red = v & 0xF8;
       const Words4 blue = (v >> 5) & 0xF8;
-      const Words4 unpacked =
-          kArgb ? 0xFF000000u | red << 16 | green << 8 | blue : red | green << 8 | blue << 16;
-      std::memcpy(colour.data() + x + 4 * k, &unpacked, sizeof unpacked);
+      const Words4 unpacked = 0xFF000000u | red << 16 | green << 8 | blue;
+      std::memcpy(argb.data() + x + 4 * k, &unpacked, sizeof unpacked);
     }
   }
   return x;
@@ -157,16 +150,12 @@ std::size_t PackBmpRow24Shuffled(std::span<const std::uint32_t> argb, std::uint8
   return HasShuffles() ? PackBmp24(argb, out) : 0;
 }
 
-std::size_t UnpackRawColourShuffled(const std::uint8_t* words, std::span<std::uint32_t> colour,
-                                    bool argb) {
-  if (!HasShuffles()) return 0;
-  return argb ? UnpackColour<true>(words, colour) : UnpackColour<false>(words, colour);
+std::size_t UnpackRawColourShuffled(const std::uint8_t* words, std::span<std::uint32_t> argb) {
+  return HasShuffles() ? UnpackColour(words, argb) : 0;
 }
 
-std::size_t PackRawColourShuffled(std::span<const std::uint32_t> colour, std::uint8_t* words,
-                                  bool argb) {
-  if (!HasShuffles()) return 0;
-  return argb ? PackColour<true>(colour, words) : PackColour<false>(colour, words);
+std::size_t PackRawColourShuffled(std::span<const std::uint32_t> argb, std::uint8_t* words) {
+  return HasShuffles() ? PackColour(argb, words) : 0;
 }
 
 std::size_t PackRawMaskShuffled(std::span<const std::uint32_t> mask, std::uint8_t* bytes) {

@@ -1,8 +1,10 @@
+// BMP decoding, in memory. The input is hostile: every read is bounds-checked,
+// and sizes are checked for overflow and against the pixel cap before any
+// allocation. The layout it reads is in bmp_format.h.
 #include "codec/bmp_codec.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,35 +12,15 @@
 #include <span>
 #include <vector>
 
+#include "codec/bmp_format.h"
 #include "codec/row_shuffles.h"
 
 namespace tessarel {
 namespace {
 
-constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::size_t kEncodedHeadersSize = kFileHeaderSize + 40;
-
 // Real RLE pictures stay far below this many pixels per file byte; the cap
 // keeps a tiny file from making us allocate a huge, mostly blank canvas.
 constexpr std::uint64_t kMaxRlePixelsPerFileByte = 1024;
-
-// Where the host is little-endian an ARGB word already is B,G,R,A in
-// memory, and four 24-bit pixels move as three 32-bit words: byte-by-byte
-// loops over 3-byte pixels do not vectorise, and these are the hot loops of
-// every conversion.
-constexpr bool kLittleEndian = std::endian::native == std::endian::little;
-
-// Resolution written by EncodeBmp: 96 dots per inch, as GDI+ writes it, so
-// that both builds write the same bytes.
-constexpr std::uint32_t kPixelsPerMetre = 3780;
-
-enum : std::uint32_t {
-  kBiRgb = 0,
-  kBiRle8 = 1,
-  kBiRle4 = 2,
-  kBiBitfields = 3,
-  kBiAlphaBitfields = 6,
-};
 
 // Every read from the file goes through here: callers ask Has(n) before
 // reading n bytes, so a truncated or lying file can never move us past its end.
@@ -113,7 +95,49 @@ struct BmpHeader {
 // The one OS/2 header whose fields could be mistaken for Windows ones; the
 // shorter OS/2 headers end before masks and compression.
 bool IsOs2Header(std::uint32_t infoSize) {
-  return infoSize == 64;
+  return infoSize == kBmpOs2HeaderSize;
+}
+
+bool IsKnownInfoSize(std::uint32_t infoSize) {
+  switch (infoSize) {
+    case kBmpCoreHeaderSize:
+    case kBmpOs2ShortHeaderSize:
+    case kBmpInfoHeaderSize:
+    case kBmpRgbMasksHeaderSize:
+    case kBmpAlphaMaskHeaderSize:
+    case kBmpOs2HeaderSize:
+    case kBmpV4HeaderSize:
+    case kBmpV5HeaderSize:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The info header's fields after its size, as far as the header has them.
+void ReadInfoFields(ByteReader& in, BmpHeader& h) {
+  if (h.infoSize == kBmpCoreHeaderSize) {
+    h.width = in.U16();
+    h.height = in.U16();
+    h.planes = in.U16();
+    h.bitsPerPixel = in.U16();
+    h.paletteEntrySize = 3;
+    return;
+  }
+  h.width = in.I32();
+  h.height = in.I32();
+  h.planes = in.U16();
+  h.bitsPerPixel = in.U16();
+  if (h.infoSize >= kBmpInfoHeaderSize) {
+    h.compression = in.U32();
+    in.Skip(12);  // image size, resolution: the pixel layout alone decides what we read
+    h.coloursUsed = in.U32();
+    in.Skip(4);
+  }
+  if (h.infoSize >= kBmpRgbMasksHeaderSize && !IsOs2Header(h.infoSize)) {
+    for (std::size_t i = 0; i < 3; ++i) h.masks[i] = in.U32();
+    if (h.infoSize >= kBmpAlphaMaskHeaderSize) h.masks[3] = in.U32();
+  }
 }
 
 bool ReadHeaders(ByteReader& in, BmpHeader& h) {
@@ -123,47 +147,14 @@ bool ReadHeaders(ByteReader& in, BmpHeader& h) {
   in.Skip(8);
   h.pixelOffset = in.U32();
   h.infoSize = in.U32();
-  switch (h.infoSize) {
-    case 12:
-    case 16:
-    case 40:
-    case 52:
-    case 56:
-    case 64:
-    case 108:
-    case 124:
-      break;
-    default:
-      return false;
-  }
+  if (!IsKnownInfoSize(h.infoSize)) return false;
   // A header cut short reads as zeros, which no usable header holds.
   const std::size_t infoEnd = in.Position() + h.infoSize - 4;
-
-  if (h.infoSize == 12) {
-    h.width = in.U16();
-    h.height = in.U16();
-    h.planes = in.U16();
-    h.bitsPerPixel = in.U16();
-    h.paletteEntrySize = 3;
-  } else {
-    h.width = in.I32();
-    h.height = in.I32();
-    h.planes = in.U16();
-    h.bitsPerPixel = in.U16();
-    if (h.infoSize >= 40) {
-      h.compression = in.U32();
-      in.Skip(12);  // image size, resolution: the pixel layout alone decides what we read
-      h.coloursUsed = in.U32();
-      in.Skip(4);
-    }
-    if (h.infoSize >= 52 && !IsOs2Header(h.infoSize)) {
-      for (std::size_t i = 0; i < 3; ++i) h.masks[i] = in.U32();
-      if (h.infoSize >= 56) h.masks[3] = in.U32();
-    }
-  }
+  ReadInfoFields(in, h);
   in.Seek(infoEnd);
 
-  if (h.infoSize == 40 && (h.compression == kBiBitfields || h.compression == kBiAlphaBitfields)) {
+  if (h.infoSize == kBmpInfoHeaderSize &&
+      (h.compression == kBiBitfields || h.compression == kBiAlphaBitfields)) {
     const std::size_t count = h.compression == kBiAlphaBitfields ? 4 : 3;
     for (std::size_t i = 0; i < count; ++i) h.masks[i] = in.U32();
   }
@@ -252,6 +243,14 @@ class Channel {
   std::vector<std::uint8_t> table_;
 };
 
+struct Channels {
+  Channel red, green, blue, alpha;
+};
+
+std::uint32_t OpaqueBgr(const std::uint8_t* bgr) {
+  return 0xFF000000u | (std::uint32_t{bgr[2]} << 16) | (std::uint32_t{bgr[1]} << 8) | bgr[0];
+}
+
 // As many entries as are wanted and fit before the pixels or the file's end.
 void ReadPalette(ByteReader& in, const BmpHeader& h, std::vector<std::uint32_t>& palette) {
   const std::uint64_t wanted = h.coloursUsed == 0 || h.coloursUsed > (1u << h.bitsPerPixel)
@@ -261,10 +260,33 @@ void ReadPalette(ByteReader& in, const BmpHeader& h, std::vector<std::uint32_t>&
   if (h.pixelOffset != 0) room = std::min<std::uint64_t>(room, h.pixelOffset - h.paletteStart);
   const std::uint64_t count = std::min<std::uint64_t>(wanted, room / h.paletteEntrySize);
   palette.resize(static_cast<std::size_t>(count));
-  for (auto& colour : palette) {
-    const auto entry = in.Bytes(h.paletteEntrySize);
-    colour =
-        0xFF000000u | (std::uint32_t{entry[2]} << 16) | (std::uint32_t{entry[1]} << 8) | entry[0];
+  for (auto& colour : palette) colour = OpaqueBgr(in.Bytes(h.paletteEntrySize).data());
+}
+
+// 1, 2, 4 or 8 bits a pixel, the leftmost pixel in a byte's high bits. False
+// for an index the palette lacks.
+bool UnpackIndexedRow(const std::uint8_t* src, std::uint32_t bpp,
+                      const std::vector<std::uint32_t>& palette, std::span<std::uint32_t> dst) {
+  const unsigned perByte = 8 / bpp;
+  const unsigned valueMask = (1u << bpp) - 1;
+  for (std::size_t x = 0; x < dst.size(); ++x) {
+    const unsigned shift = 8 - bpp * static_cast<unsigned>(x % perByte + 1);
+    const unsigned index = (src[x / perByte] >> shift) & valueMask;
+    if (index >= palette.size()) return false;
+    dst[x] = palette[index];
+  }
+  return true;
+}
+
+// 16 or 32 bits a pixel through the header's masks.
+void UnpackMaskedRow(const std::uint8_t* src, std::uint32_t bpp, const Channels& c,
+                     std::span<std::uint32_t> dst) {
+  const unsigned bytesPerPixel = bpp / 8;
+  for (std::size_t x = 0; x < dst.size(); ++x, src += bytesPerPixel) {
+    std::uint32_t v = std::uint32_t{src[0]} | (std::uint32_t{src[1]} << 8);
+    if (bytesPerPixel == 4) v |= (std::uint32_t{src[2]} << 16) | (std::uint32_t{src[3]} << 24);
+    const std::uint32_t a = c.alpha.Present() ? c.alpha.Get(v) : 0xFF;
+    dst[x] = (a << 24) | (c.red.Get(v) << 16) | (c.green.Get(v) << 8) | c.blue.Get(v);
   }
 }
 
@@ -272,55 +294,127 @@ bool DecodeUncompressed(ByteReader& in, const BmpHeader& h,
                         const std::vector<std::uint32_t>& palette, DecodedBitmap& out) {
   const auto width = static_cast<std::uint64_t>(h.width);
   const auto height = static_cast<std::uint64_t>(h.height);
-  const std::uint64_t rowBits = width * h.bitsPerPixel;
-  const std::uint64_t stride = (rowBits + 31) / 32 * 4;
+  const std::uint32_t bpp = h.bitsPerPixel;
+  const std::uint64_t stride = BmpRowStride(width, bpp);
   // The last row may lack its padding: several writers stop at the last pixel.
-  const std::uint64_t needed = stride * (height - 1) + (rowBits + 7) / 8;
+  const std::uint64_t needed = stride * (height - 1) + (width * bpp + 7) / 8;
   if (!in.Has(needed)) return false;
   const std::span<const std::uint8_t> data = in.Bytes(needed);
 
   out.argb.resize(static_cast<std::size_t>(width * height));
-  const Channel red(h.masks[0]), green(h.masks[1]), blue(h.masks[2]), alpha(h.masks[3]);
-  const std::uint32_t bpp = h.bitsPerPixel;
+  const Channels channels{Channel(h.masks[0]), Channel(h.masks[1]), Channel(h.masks[2]),
+                          Channel(h.masks[3])};
   const bool useMasks = bpp == 16 || (bpp == 32 && h.compression != kBiRgb);
 
   for (std::uint64_t fileRow = 0; fileRow < height; ++fileRow) {
     const std::uint8_t* src = data.data() + fileRow * stride;
     const std::uint64_t outRow = h.topDown ? fileRow : height - 1 - fileRow;
-    std::uint32_t* dst = out.argb.data() + outRow * width;
+    const std::span<std::uint32_t> dst(out.argb.data() + outRow * width,
+                                       static_cast<std::size_t>(width));
     if (bpp <= 8) {
-      const unsigned perByte = 8 / bpp;
-      const unsigned valueMask = (1u << bpp) - 1;
-      for (std::uint64_t x = 0; x < width; ++x) {
-        const unsigned shift = 8 - bpp * static_cast<unsigned>(x % perByte + 1);
-        const unsigned index = (src[x / perByte] >> shift) & valueMask;
-        if (index >= palette.size()) return false;
-        dst[x] = palette[index];
-      }
+      if (!UnpackIndexedRow(src, bpp, palette, dst)) return false;
     } else if (bpp == 24) {
-      UnpackBmpRow(src, 24, {dst, static_cast<std::size_t>(width)});
+      UnpackBmpRow(src, 24, dst);
     } else if (!useMasks) {
       // 32-bit BI_RGB: the fourth byte is unused, whatever a writer left in it.
-      for (std::uint64_t x = 0; x < width; ++x, src += 4) {
-        dst[x] =
-            0xFF000000u | (std::uint32_t{src[2]} << 16) | (std::uint32_t{src[1]} << 8) | src[0];
-      }
+      for (std::size_t x = 0; x < dst.size(); ++x, src += 4) dst[x] = OpaqueBgr(src);
     } else {
-      const unsigned bytesPerPixel = bpp / 8;
-      for (std::uint64_t x = 0; x < width; ++x, src += bytesPerPixel) {
-        std::uint32_t v = std::uint32_t{src[0]} | (std::uint32_t{src[1]} << 8);
-        if (bytesPerPixel == 4) v |= (std::uint32_t{src[2]} << 16) | (std::uint32_t{src[3]} << 24);
-        const std::uint32_t a = alpha.Present() ? alpha.Get(v) : 0xFF;
-        dst[x] = (a << 24) | (red.Get(v) << 16) | (green.Get(v) << 8) | blue.Get(v);
-      }
+      UnpackMaskedRow(src, bpp, channels, dst);
     }
   }
   return true;
 }
 
-// RLE pixels are gathered as palette indices first; those the stream never
-// reaches keep index 0 and so show palette colour 0, opaque, as ImageMagick
-// renders them.
+// An RLE picture as palette indices, filled as the stream goes. Invariant:
+// y < height and x <= width until the picture is whole. Writers that encode
+// the row padded to 4 pixels (ImageMagick, GraphicsMagick, GIMP's RLE4) end a
+// row with a run past its last pixel: those pixels are dropped, as other
+// decoders drop them.
+class RleCanvas {
+ public:
+  RleCanvas(std::uint64_t width, std::uint64_t height)
+      : width_(width), height_(height), indices_(static_cast<std::size_t>(width * height), 0) {}
+
+  bool Whole() const { return y_ >= height_; }
+  void EndRow() {
+    x_ = 0;
+    ++y_;
+  }
+  // False when the move leaves the picture, other than to its very end.
+  bool Move(unsigned right, unsigned up) {
+    x_ += right;
+    y_ += up;
+    const bool inside = y_ < height_ && x_ <= width_;
+    return inside || (y_ == height_ && x_ == 0);
+  }
+  template <class Index>
+  void Put(unsigned count, Index index) {
+    std::uint8_t* dst = indices_.data() + y_ * width_;
+    for (unsigned i = 0; i < count && x_ < width_; ++i, ++x_) dst[x_] = index(i);
+  }
+
+  // Bottom-up indices to top-down colours; false for an index the palette lacks.
+  bool Paint(const std::vector<std::uint32_t>& palette, DecodedBitmap& out) const {
+    out.argb.resize(indices_.size());
+    for (std::uint64_t row = 0; row < height_; ++row) {
+      const std::uint8_t* src = indices_.data() + row * width_;
+      std::uint32_t* dst = out.argb.data() + (height_ - 1 - row) * width_;
+      for (std::uint64_t i = 0; i < width_; ++i) {
+        if (src[i] >= palette.size()) return false;
+        dst[i] = palette[src[i]];
+      }
+    }
+    return true;
+  }
+
+ private:
+  std::uint64_t width_, height_;
+  std::uint64_t x_ = 0, y_ = 0;
+  std::vector<std::uint8_t> indices_;
+};
+
+// RLE4 holds two indices a byte, the first in the high nibble.
+std::uint8_t Nibble(std::uint8_t byte, unsigned i) {
+  return static_cast<std::uint8_t>(i % 2 == 0 ? byte >> 4 : byte & 0x0F);
+}
+
+enum class RleStep { kGoOn, kEnd, kBroken };
+
+// One code of the stream: a run of one byte's indices, or an escape (end of
+// row, end of picture, a move, or a run of indices given one by one).
+RleStep DecodeRleCode(ByteReader& in, bool four, RleCanvas& canvas) {
+  const unsigned first = in.U8();
+  const std::uint8_t second = in.U8();
+  if (first > 0) {
+    canvas.Put(first, [&](unsigned i) { return four ? Nibble(second, i) : second; });
+    return RleStep::kGoOn;
+  }
+  switch (second) {
+    case 0:
+      canvas.EndRow();
+      return RleStep::kGoOn;
+    case 1:
+      return RleStep::kEnd;
+    case 2: {
+      if (!in.Has(2)) return RleStep::kBroken;
+      const unsigned right = in.U8();
+      const unsigned up = in.U8();
+      return canvas.Move(right, up) ? RleStep::kGoOn : RleStep::kBroken;
+    }
+    default: {
+      const unsigned count = second;
+      const unsigned dataBytes = four ? (count + 1) / 2 : count;
+      const auto run = in.Bytes(dataBytes + dataBytes % 2);  // runs keep 16-bit alignment
+      if (run.empty()) return RleStep::kBroken;
+      canvas.Put(count, [&](unsigned i) { return four ? Nibble(run[i / 2], i) : run[i]; });
+      return RleStep::kGoOn;
+    }
+  }
+}
+
+// Pixels the stream never reaches keep index 0 and so show palette colour 0,
+// opaque, as ImageMagick renders them. Once every row has been ended the
+// picture is whole, and whatever follows is ignored.
 bool DecodeRle(ByteReader& in, const BmpHeader& h, const std::vector<std::uint32_t>& palette,
                DecodedBitmap& out) {
   const auto width = static_cast<std::uint64_t>(h.width);
@@ -329,65 +423,15 @@ bool DecodeRle(ByteReader& in, const BmpHeader& h, const std::vector<std::uint32
     return false;
   }
   const bool four = h.compression == kBiRle4;
-  std::vector<std::uint8_t> indices(static_cast<std::size_t>(width * height), 0);
-
-  // Invariant inside the loop: y < height and x <= width. Writers that encode
-  // the row padded to 4 pixels (ImageMagick, GraphicsMagick, GIMP's RLE4) end
-  // a row with a run past its last pixel: those pixels are dropped, as other
-  // decoders drop them. Once every row has been ended the picture is whole,
-  // and whatever follows is ignored.
-  std::uint64_t x = 0;
-  std::uint64_t y = 0;
-  bool ended = false;
-  const auto put = [&](unsigned count, auto index) {
-    std::uint8_t* dst = indices.data() + y * width;
-    for (unsigned i = 0; i < count && x < width; ++i, ++x) dst[x] = index(i);
-  };
-  while (y < height && in.Has(2)) {
-    const unsigned first = in.U8();
-    const unsigned second = in.U8();
-    if (first > 0) {
-      put(first, [&](unsigned i) {
-        return static_cast<std::uint8_t>(!four ? second : i % 2 == 0 ? second >> 4 : second & 0x0F);
-      });
-    } else if (second == 0) {
-      x = 0;
-      ++y;
-    } else if (second == 1) {
-      ended = true;
-      break;
-    } else if (second == 2) {
-      if (!in.Has(2)) return false;
-      x += in.U8();
-      y += in.U8();
-      const bool inside = y < height && x <= width;
-      if (!inside && !(y == height && x == 0)) return false;
-    } else {
-      const unsigned count = second;
-      const unsigned dataBytes = four ? (count + 1) / 2 : count;
-      const auto run = in.Bytes(dataBytes + dataBytes % 2);  // runs keep 16-bit alignment
-      if (run.empty()) return false;
-      put(count, [&](unsigned i) {
-        return static_cast<std::uint8_t>(!four        ? run[i]
-                                         : i % 2 == 0 ? run[i / 2] >> 4
-                                                      : run[i / 2] & 0x0F);
-      });
-    }
+  RleCanvas canvas(width, height);
+  RleStep step = RleStep::kGoOn;
+  while (step == RleStep::kGoOn && !canvas.Whole() && in.Has(2)) {
+    step = DecodeRleCode(in, four, canvas);
   }
   // Some writers close the last row and stop without the end-of-bitmap code;
   // a stream that stops anywhere else is a truncated file.
-  if (!ended && y < height) return false;
-
-  out.argb.resize(indices.size());
-  for (std::uint64_t row = 0; row < height; ++row) {
-    const std::uint8_t* src = indices.data() + row * width;
-    std::uint32_t* dst = out.argb.data() + (height - 1 - row) * width;
-    for (std::uint64_t i = 0; i < width; ++i) {
-      if (src[i] >= palette.size()) return false;
-      dst[i] = palette[src[i]];
-    }
-  }
-  return true;
+  if (step == RleStep::kBroken || (step != RleStep::kEnd && !canvas.Whole())) return false;
+  return canvas.Paint(palette, out);
 }
 
 bool DecodeChecked(std::span<const std::uint8_t> file, DecodedBitmap& out) {
@@ -423,50 +467,7 @@ bool DecodeChecked(std::span<const std::uint8_t> file, DecodedBitmap& out) {
   return DecodeUncompressed(in, h, palette, out);
 }
 
-void PutU16(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutU32(std::uint8_t* p, std::uint32_t v) {
-  PutU16(p, v);
-  PutU16(p + 2, v >> 16);
-}
-
 }  // namespace
-
-void PackBmpRow(std::span<const std::uint32_t> argb, int bitsPerPixel, std::uint8_t* p) {
-  const std::size_t count = argb.size();
-  std::size_t x = 0;
-  if (bitsPerPixel == 32) {
-    if constexpr (kLittleEndian) {
-      std::memcpy(p, argb.data(), count * 4);
-    } else {
-      for (; x < count; ++x) PutU32(p + 4 * x, argb[x]);
-    }
-    return;
-  }
-  x = PackBmpRow24Shuffled(argb, p);
-  p += 3 * x;
-  if constexpr (kLittleEndian) {
-    for (; x + 4 <= count; x += 4, p += 12) {
-      const std::uint32_t a = argb[x], b = argb[x + 1], c = argb[x + 2], d = argb[x + 3];
-      // Three separate stores: one 12-byte copy from a staging array makes the
-      // compiler reload it in pieces the store buffer cannot forward.
-      const std::uint32_t w0 = (a & 0xFFFFFF) | b << 24;
-      const std::uint32_t w1 = ((b >> 8) & 0xFFFF) | c << 16;
-      const std::uint32_t w2 = ((c >> 16) & 0xFF) | d << 8;
-      std::memcpy(p, &w0, 4);
-      std::memcpy(p + 4, &w1, 4);
-      std::memcpy(p + 8, &w2, 4);
-    }
-  }
-  for (; x < count; ++x, p += 3) {
-    p[0] = static_cast<std::uint8_t>(argb[x]);
-    p[1] = static_cast<std::uint8_t>(argb[x] >> 8);
-    p[2] = static_cast<std::uint8_t>(argb[x] >> 16);
-  }
-}
 
 void UnpackBmpRow(const std::uint8_t* p, int bitsPerPixel, std::span<std::uint32_t> argb) {
   const std::size_t count = argb.size();
@@ -507,7 +508,7 @@ bool FindPlainBmp(std::span<const std::uint8_t> header, std::uint64_t fileBytes,
       h.planes != 1) {
     return false;
   }
-  if (h.infoSize != 40 || (h.bitsPerPixel != 24 && h.bitsPerPixel != 32) ||
+  if (h.infoSize != kBmpInfoHeaderSize || (h.bitsPerPixel != 24 && h.bitsPerPixel != 32) ||
       h.compression != kBiRgb || h.pixelOffset < h.paletteStart) {
     return false;
   }
@@ -516,7 +517,7 @@ bool FindPlainBmp(std::span<const std::uint8_t> header, std::uint64_t fileBytes,
   plain.bitsPerPixel = static_cast<int>(h.bitsPerPixel);
   plain.topDown = h.topDown;
   plain.pixelOffset = h.pixelOffset;
-  plain.stride = (std::uint64_t{plain.width} * (h.bitsPerPixel / 8) + 3) / 4 * 4;
+  plain.stride = BmpRowStride(plain.width, h.bitsPerPixel);
   return plain.pixelOffset <= fileBytes &&
          plain.stride <= (fileBytes - plain.pixelOffset) / plain.height;
 }
@@ -551,64 +552,6 @@ bool DecodeBmp(std::span<const std::uint8_t> file, DecodedBitmap& out) {
   if (!ok) out.why = why;
   out.outOfMemory = outOfMemory;
   return ok;
-}
-
-bool PlanBmpFile(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
-                 BmpFileLayout& layout) {
-  if (bitsPerPixel != 24 && bitsPerPixel != 32) return false;
-  if (width == 0 || height == 0) return false;
-  // The header gives the file's size in 32 bits, the one limit a written file
-  // has; it also keeps width and height within their signed 32-bit fields.
-  constexpr std::uint64_t kMaxFileBytes = 0xFFFFFFFFu;
-  const std::uint64_t bytesPerPixel = static_cast<std::uint64_t>(bitsPerPixel) / 8;
-  const std::uint64_t stride = (width * bytesPerPixel + 3) / 4 * 4;
-  if (stride > (kMaxFileBytes - kEncodedHeadersSize) / height) return false;
-  layout.pixelOffset = kEncodedHeadersSize;
-  layout.stride = static_cast<std::size_t>(stride);
-  layout.fileBytes = static_cast<std::size_t>(kEncodedHeadersSize + stride * height);
-  return true;
-}
-
-void WriteBmpHeaders(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
-                     const BmpFileLayout& layout, std::span<std::uint8_t> file) {
-  if (file.size() < kEncodedHeadersSize) return;
-  std::uint8_t* p = file.data();
-  std::memset(p, 0, kEncodedHeadersSize);
-  p[0] = 'B';
-  p[1] = 'M';
-  PutU32(p + 2, static_cast<std::uint32_t>(layout.fileBytes));
-  PutU32(p + 10, static_cast<std::uint32_t>(layout.pixelOffset));
-  PutU32(p + 14, 40);
-  PutU32(p + 18, width);
-  PutU32(p + 22, height);
-  PutU16(p + 26, 1);
-  PutU16(p + 28, static_cast<std::uint32_t>(bitsPerPixel));
-  PutU32(p + 30, kBiRgb);
-  PutU32(p + 34, static_cast<std::uint32_t>(layout.fileBytes - layout.pixelOffset));
-  PutU32(p + 38, kPixelsPerMetre);
-  PutU32(p + 42, kPixelsPerMetre);
-}
-
-bool EncodeBmp(std::uint32_t width, std::uint32_t height, int bitsPerPixel,
-               std::span<const std::uint32_t> argb, std::vector<std::uint8_t>& out) {
-  out.clear();
-  BmpFileLayout layout;
-  if (!PlanBmpFile(width, height, bitsPerPixel, layout)) return false;
-  if (std::uint64_t{width} * height > argb.size()) return false;
-  try {
-    // Row padding relies on this zero fill.
-    out.assign(layout.fileBytes, 0);
-  } catch (const std::exception&) {
-    out.clear();
-    return false;
-  }
-  WriteBmpHeaders(width, height, bitsPerPixel, layout, out);
-
-  for (std::uint64_t row = 0; row < height; ++row) {
-    PackBmpRow(argb.subspan(row * width, width), bitsPerPixel,
-               out.data() + layout.pixelOffset + (height - 1 - row) * layout.stride);
-  }
-  return true;
 }
 
 }  // namespace tessarel
