@@ -199,21 +199,25 @@ class Batch {
     item->inFile = NativePath(request_.inputDir).append(name);
     item->outFile = NativePath(request_.outputDir).append(name);
     if (MayBeAnEarlierOutput(name, item->inFile)) sequencer_.WaitForTurn(index);
+    PrepareBesideOthers(*item);
+    return item;
+  }
+
+  // Files converted side by side share the memory and the open files one
+  // file alone could have had: a file that failed while something was
+  // short (any failure, where the imaging layer cannot tell: GDI+) is tried
+  // again with no other file in flight, for the outcome it has alone.
+  void PrepareBesideOthers(Conversion& item) {
     const std::uint64_t shortages = ShortagesSoFar();
     {
       std::shared_lock shared(preparing_);
-      item->prepared = Prepare(direction_, request_.sizeMask, *item);
+      item.prepared = Prepare(direction_, request_.sizeMask, item);
     }
-    // Files converted side by side share the memory and the open files one
-    // file alone could have had: a file that failed while something was
-    // short (any failure, where the imaging layer cannot tell: GDI+) is tried
-    // again with no other file in flight, for the outcome it has alone.
-    if (parallel_ && item->prepared != Prepared::Staged &&
+    if (parallel_ && item.prepared != Prepared::Staged &&
         (ShortagesSoFar() != shortages || ImagesHeldWhole())) {
       std::unique_lock alone(preparing_);
-      item->prepared = Prepare(direction_, request_.sizeMask, *item);
+      item.prepared = Prepare(direction_, request_.sizeMask, item);
     }
-    return item;
   }
 
   // At the file's turn, on whichever thread finishes files then.
@@ -251,6 +255,20 @@ class Batch {
   std::vector<std::unique_ptr<Conversion>> staged_;
 };
 
+// A format that is neither: a line for every file that would print one, and
+// the reason once.
+void RefuseEvery(const NameList& names, const std::string& format) {
+  bool told = false;
+  for (const std::string_view name : names) {
+    if (IsMaskName(name)) continue;
+    std::fputs("Wrong Parameters\n", stdout);
+    if (!std::exchange(told, true)) {
+      std::fflush(stdout);
+      ReportFailure("-c:" + format, "the format is neither BMP nor RAW");
+    }
+  }
+}
+
 }  // namespace
 
 void RunBatch(const RunRequest& request) {
@@ -259,15 +277,7 @@ void RunBatch(const RunRequest& request) {
   NameList names = FindMatchingNames(request.pattern);
   if (names.empty()) ReportFailure(request.pattern, "no file matches");
   if (DirectionOf(request.format) == Direction::Neither) {
-    bool told = false;
-    for (const std::string_view name : names) {
-      if (IsMaskName(name)) continue;
-      std::fputs("Wrong Parameters\n", stdout);
-      if (!std::exchange(told, true)) {
-        std::fflush(stdout);
-        ReportFailure("-c:" + request.format, "the format is neither BMP nor RAW");
-      }
-    }
+    RefuseEvery(names, request.format);
     return;
   }
   Batch(request, std::move(names),
