@@ -57,8 +57,7 @@ std::uint64_t ProtectedFiles::NameHash(const std::string& path) {
   }
   hash = (hash ^ (hash >> 30)) * 0xbf58476d1ce4e5b9;
   hash = (hash ^ (hash >> 27)) * 0x94d049bb133111eb;
-  hash ^= hash >> 31;
-  return hash == 0 ? 1 : hash;
+  return hash ^ (hash >> 31);
 }
 
 // The file system is asked only when a placed file's hash matches: what the

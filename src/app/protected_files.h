@@ -28,7 +28,7 @@ class ProtectedFiles : public PlacementGuard {
 
  private:
   struct Placement {
-    std::uint64_t name = 0;  // NameHash of the target's key; never 0
+    std::uint64_t name = 0;  // NameHash of the target
     FileIdentity identity;
   };
   static std::uint64_t NameHash(const std::string& path);
