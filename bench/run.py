@@ -68,6 +68,35 @@ def median_runs(commands, cwd, runs):
     return [(statistics.median(w), r) for w, r in zip(walls, rss)]
 
 
+def batch_memory(tool, work, counts):
+    """Peak memory of a batch of each size in counts ("10000,1000000"; empty: none): 1x1 RAW
+    files to BMP pairs, every name a hard link to one of a few files, so that the inputs cost
+    the disk nothing. What the batch holds per file is the slope between the sizes."""
+    if not counts:
+        return
+    print("\n| Files | Wall | Peak RSS | Bytes a file over the smallest batch |\n|---|---|---|---|")
+    smallest = None
+    for count in sorted(int(n) for n in counts.split(",")):
+        for d in ("many", "many-bmp"):
+            shutil.rmtree(os.path.join(work, d), ignore_errors=True)
+        os.mkdir(os.path.join(work, "many"))
+        for i in range(count):
+            name = os.path.join(work, "many", f"f{i:07d}(1x1).raw")
+            if i % 60000 == 0:  # ext4 allows 65000 links to a file
+                with open(name, "wb") as f:
+                    f.write(raw_bytes(random.Random(i), 1, 1))
+                first = name
+            else:
+                os.link(first, name)
+        wall, rss = timed(tool + ["-c:BMP", "many/*.raw", "many-bmp"], work)
+        smallest = smallest or (count, rss)
+        slope = (rss - smallest[1]) * 1024 / (count - smallest[0]) if count > smallest[0] else 0
+        print(f"| {count} | {wall:.1f} s | {rss / 1024:.1f} MiB | "
+              f"{f'{slope:.0f}' if slope else '-'} |", flush=True)
+        for d in ("many", "many-bmp"):
+            shutil.rmtree(os.path.join(work, d), ignore_errors=True)
+
+
 def shape_of(directory):
     """A directory with files of the same names and sizes as directory's."""
     shaped = directory + ".shape"
@@ -258,6 +287,7 @@ def main():
             f.write(raw_bytes(rng, 9000, 9000))
         scenario("9000×9000 RAW → BMP pair", tool, work, ["-c:BMP", "huge/*.raw", "huge-bmp"],
                  ["huge/*.raw"], "huge-bmp", opts.runs, pixels=9000 * 9000)
+    batch_memory(tool, work, os.environ.get("BENCH_FILES", ""))
     if opts.work is None:
         shutil.rmtree(work, ignore_errors=True)
 

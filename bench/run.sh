@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds an optimised Tessarel and runs the benchmark: bench/run.sh [runs] [windows]
 # bench/run.sh limits32 finds the 32-bit Windows executable's largest pictures instead.
+# BENCH_FILES=10000,1000000 bench/run.sh also measures the memory of batches of that many files.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build

@@ -1,11 +1,10 @@
 #include "app/batch_run.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <shared_mutex>
 #include <string_view>
 #include <system_error>
@@ -13,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/batch_sequencer.h"
 #include "app/protected_files.h"
 #include "convert/bmp_pair.h"
 #include "convert/picture_source.h"
@@ -42,8 +42,8 @@ Direction DirectionOf(const std::string& format) {
 }
 
 // A mask goes with its picture, never on its own: its name prints nothing.
-bool IsMaskName(const std::string& name) {
-  return name.find("_mask.") != std::string::npos;
+bool IsMaskName(std::string_view name) {
+  return name.find("_mask.") != std::string_view::npos;
 }
 
 // The threads that convert a run's files: one per processor the process may
@@ -131,25 +131,21 @@ void Finish(Conversion& item, ProtectedFiles& protect, const std::string& output
 // The files of one run, converted by several threads while the run shows
 // exactly what converting them one after another would: files are finished
 // in listing order, and only when a file is finished is its output put in
-// place and its line printed. Whichever thread completes the file whose turn
-// it is finishes it and every completed file after it, so no thread waits
-// for another unless too many files are already waiting.
+// place and its line printed.
 class Batch {
  public:
-  Batch(const RunRequest& request, std::vector<std::string> names)
+  Batch(const RunRequest& request, NameList names, std::string outputDirFailure)
       : request_(request),
         direction_(DirectionOf(request.format)),
         names_(std::move(names)),
         protect_(DirectoryOrDot(request.inputDir), DirectoryOrDot(request.outputDir)),
-        completed_(names_.size() + 1),
-        done_(names_.size()) {}
-
-  void SetOutputDirFailure(std::string reason) { outputDirFailure_ = std::move(reason); }
+        outputDirFailure_(std::move(outputDirFailure)),
+        sequencer_(names_.size(), FilesInFlight(SpareFileHandles())),
+        staged_(sequencer_.InFlight()) {}
 
   void Run() {
-    inFlight_ = FilesInFlight(SpareFileHandles());
     const std::size_t workers =
-        std::min(BatchWorkers(UsableProcessors(), names_.size()), inFlight_);
+        std::min(BatchWorkers(UsableProcessors(), names_.size()), sequencer_.InFlight());
     parallel_ = workers > 1;
     std::vector<std::jthread> helpers;
     for (std::size_t n = 1; n < workers; ++n) {
@@ -178,82 +174,64 @@ class Batch {
   }
 
   void Work() {
-    for (;;) {
-      std::size_t index;
-      {
-        std::unique_lock lock(mutex_);
-        // Each completed file waiting for its turn holds its staged output
-        // open: their number stays bounded however long the listing is.
-        turnChanged_.wait(lock,
-                          [&] { return next_ == names_.size() || next_ < turn_ + inFlight_; });
-        if (next_ == names_.size()) return;
-        index = next_++;
-      }
+    const std::function<void(std::size_t)> finish = [this](std::size_t index) {
+      FinishFile(index);
+    };
+    std::size_t index;
+    while (sequencer_.Take(index)) {
       std::unique_ptr<Conversion> item;
       try {
         item = Convert(index);
       } catch (const std::exception&) {
         // Memory ran out even for the file's record: the file shows nothing.
       }
-      Complete(index, std::move(item));
+      // Each completed file waiting for its turn holds its staged output
+      // open: the sequencer keeps their number to what may be open at once.
+      staged_[sequencer_.Slot(index)] = std::move(item);
+      sequencer_.Complete(index, finish);
     }
   }
 
   // The file converted, its output staged; null for a file that prints nothing.
   std::unique_ptr<Conversion> Convert(std::size_t index) {
-    const std::string& name = names_[index];
+    const std::string_view name = names_[index];
     if (IsMaskName(name)) return nullptr;
     auto item = std::make_unique<Conversion>();
-    item->inPath = request_.inputDir + name;
-    item->outPath = request_.outputDir + name;
-    item->inFile = NativePath(request_.inputDir) + name;
-    item->outFile = NativePath(request_.outputDir) + name;
-    if (MayBeAnEarlierOutput(name, item->inFile)) WaitForTurn(index);
-    const std::uint64_t shortages = ShortagesSoFar();
-    {
-      std::shared_lock shared(preparing_);
-      item->prepared = Prepare(direction_, request_.sizeMask, *item);
-    }
-    // Files converted side by side share the memory and the open files one
-    // file alone could have had: a file that failed while something was
-    // short (any failure, where the imaging layer cannot tell: GDI+) is tried
-    // again with no other file in flight, for the outcome it has alone.
-    if (parallel_ && item->prepared != Prepared::Staged &&
-        (ShortagesSoFar() != shortages || ImagesHeldWhole())) {
-      std::unique_lock alone(preparing_);
-      item->prepared = Prepare(direction_, request_.sizeMask, *item);
-    }
+    item->inPath = std::string(request_.inputDir).append(name);
+    item->outPath = std::string(request_.outputDir).append(name);
+    item->inFile = NativePath(request_.inputDir).append(name);
+    item->outFile = NativePath(request_.outputDir).append(name);
+    if (MayBeAnEarlierOutput(name, item->inFile)) sequencer_.WaitForTurn(index);
+    PrepareBesideOthers(*item);
     return item;
   }
 
-  void WaitForTurn(std::size_t index) {
-    std::unique_lock lock(mutex_);
-    turnChanged_.wait(lock, [&] { return turn_ == index; });
+  // Files converted side by side share the memory and the open files one
+  // file alone could have had: a file that failed while something was
+  // short (any failure, where the imaging layer cannot tell: GDI+) is tried
+  // again with no other file in flight, for the outcome it has alone.
+  void PrepareBesideOthers(Conversion& item) {
+    const std::uint64_t shortages = ShortagesSoFar();
+    {
+      std::shared_lock shared(preparing_);
+      item.prepared = Prepare(direction_, request_.sizeMask, item);
+    }
+    if (parallel_ && item.prepared != Prepared::Staged &&
+        (ShortagesSoFar() != shortages || ImagesHeldWhole())) {
+      std::unique_lock alone(preparing_);
+      item.prepared = Prepare(direction_, request_.sizeMask, item);
+    }
   }
 
-  // Records the file as completed, then finishes files in order for as long
-  // as the one whose turn it is has completed, unless another thread is at it.
-  void Complete(std::size_t index, std::unique_ptr<Conversion> item) {
-    std::unique_lock lock(mutex_);
-    done_[index] = std::move(item);
-    completed_[index] = true;
-    if (finishing_) return;  // that thread sees this file when its turn comes
-    finishing_ = true;
-    while (completed_[turn_]) {
-      const std::unique_ptr<Conversion> finished = std::move(done_[turn_]);
-      lock.unlock();
-      if (finished) {
-        try {
-          Finish(*finished, protect_, outputDirFailure_);
-        } catch (const std::exception&) {
-          // Memory ran out for the result line: the file shows nothing.
-        }
-      }
-      lock.lock();
-      ++turn_;
-      turnChanged_.notify_all();
+  // At the file's turn, on whichever thread finishes files then.
+  void FinishFile(std::size_t index) {
+    const std::unique_ptr<Conversion> item = std::move(staged_[sequencer_.Slot(index)]);
+    if (!item) return;
+    try {
+      Finish(*item, protect_, outputDirFailure_);
+    } catch (const std::exception&) {
+      // Memory ran out for the result line: the file shows nothing.
     }
-    finishing_ = false;
   }
 
   // The files taken ahead of the one whose turn it is, the files open for
@@ -270,46 +248,46 @@ class Batch {
 
   const RunRequest& request_;
   const Direction direction_;
-  const std::vector<std::string> names_;
+  const NameList names_;
   ProtectedFiles protect_;  // used by the finishing thread only
-  std::string outputDirFailure_;
+  const std::string outputDirFailure_;
   bool parallel_ = false;
-  std::size_t inFlight_ = 1;
   std::shared_mutex preparing_;
-  std::mutex mutex_;  // guards everything below
-  std::condition_variable turnChanged_;
-  std::size_t next_ = 0;  // the next file a thread takes
-  std::size_t turn_ = 0;  // the next file to finish
-  bool finishing_ = false;
-  std::vector<char> completed_;  // and one more, never completed: where finishing stops
-  std::vector<std::unique_ptr<Conversion>> done_;
+  BatchSequencer sequencer_;
+  // The files taken and not finished, by their slot in the sequencer.
+  std::vector<std::unique_ptr<Conversion>> staged_;
 };
+
+// A format that is neither: a line for every file that would print one, and
+// the reason once.
+void RefuseEvery(const NameList& names, const std::string& format) {
+  bool told = false;
+  for (const std::string_view name : names) {
+    if (IsMaskName(name)) continue;
+    std::fputs("Wrong Parameters\n", stdout);
+    if (!std::exchange(told, true)) {
+      std::fflush(stdout);
+      ReportFailure("-c:" + format, "the format is neither BMP nor RAW");
+    }
+  }
+}
 
 }  // namespace
 
 void RunBatch(const RunRequest& request) {
   const std::string outputDirFailure = CreateOutputDirectory(request.outputDir);
   PutRightLeftovers(NativePath(request.outputDir));
-  std::vector<std::string> names = FindMatchingNames(request.pattern);
+  NameList names = FindMatchingNames(request.pattern);
   if (names.empty()) ReportFailure(request.pattern, "no file matches");
   if (DirectionOf(request.format) == Direction::Neither) {
-    bool told = false;
-    for (const std::string& name : names) {
-      if (IsMaskName(name)) continue;
-      std::fputs("Wrong Parameters\n", stdout);
-      if (!std::exchange(told, true)) {
-        std::fflush(stdout);
-        ReportFailure("-c:" + request.format, "the format is neither BMP nor RAW");
-      }
-    }
+    RefuseEvery(names, request.format);
     return;
   }
-  Batch batch(request, std::move(names));
-  if (!outputDirFailure.empty()) {
-    batch.SetOutputDirFailure("the output directory " + request.outputDir +
-                              " cannot be made: " + outputDirFailure);
-  }
-  batch.Run();
+  Batch(request, std::move(names),
+        outputDirFailure.empty()
+            ? std::string()
+            : "the output directory " + request.outputDir + " cannot be made: " + outputDirFailure)
+      .Run();
 }
 
 }  // namespace tessarel

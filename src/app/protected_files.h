@@ -1,8 +1,10 @@
 // What a batch run must never replace.
 #pragma once
 
-#include <set>
+#include <cstdint>
+#include <deque>
 #include <string>
+#include <vector>
 
 #include "platform/file_identity.h"
 #include "platform/staged_files.h"
@@ -10,8 +12,9 @@
 namespace tessarel {
 
 // The input of the conversion at hand and every file the run has put in
-// place (by name: each was put in place by a rename, so no other name in the
-// output directory reaches it).
+// place. A placed file is known by a hash of its name and by its identity,
+// a few bytes whatever the name: a name whose hash a placed file's shares is
+// that file only if it reaches it still.
 class ProtectedFiles : public PlacementGuard {
  public:
   ProtectedFiles() = default;
@@ -25,12 +28,21 @@ class ProtectedFiles : public PlacementGuard {
   void Placed(const std::string& target) override;
 
  private:
+  struct Placement {
+    std::uint64_t name = 0;  // NameHash of the target
+    FileIdentity identity;
+  };
+  static std::uint64_t NameHash(const std::string& path);
   bool Written(const std::string& path) const;
+  bool IsInput(const std::string& path) const;
+  void Index(std::size_t index);
 
   bool sameDirectory_ = true;
   bool hasInput_ = false;
   FileIdentity input_;
-  std::set<std::string> written_;
+  std::deque<Placement> placed_;  // grows without moving what it holds
+  // Open addressing over placed_: 1 + the placement's index, 0 for none.
+  std::vector<std::uint32_t> slots_;
 };
 
 }  // namespace tessarel

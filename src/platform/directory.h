@@ -2,7 +2,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
+
+#include "platform/name_list.h"
 
 namespace tessarel {
 
@@ -14,6 +15,6 @@ std::string CreateOutputDirectory(const std::string& dir);
 // Names (no directory part) of the entries in the pattern's directory that
 // match its last component, '.' and '..' included when they match; in byte
 // order of their names.
-std::vector<std::string> FindMatchingNames(const std::string& pattern);
+NameList FindMatchingNames(const std::string& pattern);
 
 }  // namespace tessarel

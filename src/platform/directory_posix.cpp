@@ -1,8 +1,6 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-
 #include "platform/directory.h"
 #include "platform/failure_reason.h"
 #include "platform/path_names.h"
@@ -21,12 +19,12 @@ std::string CreateOutputDirectory(const std::string& dir) {
   return S_ISDIR(st.st_mode) ? std::string() : "it is not a directory";
 }
 
-std::vector<std::string> FindMatchingNames(const std::string& pattern) {
+NameList FindMatchingNames(const std::string& pattern) {
   const std::string native = NativePath(pattern);
   const std::size_t slash = native.find_last_of('/');
   const std::string dir = slash == std::string::npos ? "." : native.substr(0, slash + 1);
   const std::string last = slash == std::string::npos ? native : native.substr(slash + 1);
-  std::vector<std::string> names;
+  NameList names;
   if (last.empty()) return names;
   if (!HasWildcard(last)) {
     // lstat, as a listing would: a broken link is an entry too.
@@ -37,11 +35,11 @@ std::vector<std::string> FindMatchingNames(const std::string& pattern) {
   DIR* listing = opendir(dir.c_str());
   if (listing == nullptr) return names;
   while (const dirent* entry = readdir(listing)) {
-    if (MatchWildcard(last, entry->d_name)) names.emplace_back(entry->d_name);
+    if (MatchWildcard(last, entry->d_name)) names.push_back(entry->d_name);
   }
   closedir(listing);
   // readdir's order depends on the file system; byte order makes runs repeatable.
-  std::sort(names.begin(), names.end());
+  names.Sort();
   return names;
 }
 

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 
 #include "platform/failure_reason.h"
@@ -44,8 +43,8 @@ bool NarrowName(const wchar_t* wide, std::string& name) {
 
 }  // namespace
 
-std::vector<std::string> FindMatchingNames(const std::string& pattern) {
-  std::vector<std::string> names;
+NameList FindMatchingNames(const std::string& pattern) {
+  NameList names;
   const int length = MultiByteToWideChar(CP_ACP, 0, pattern.c_str(), -1, nullptr, 0);
   if (length <= 0) return names;
   std::wstring widePattern(static_cast<std::size_t>(length), L'\0');
@@ -61,7 +60,7 @@ std::vector<std::string> FindMatchingNames(const std::string& pattern) {
   } while (FindNextFileW(search, &found));
   FindClose(search);
   // The search's order depends on the file system; byte order makes runs repeatable.
-  std::sort(names.begin(), names.end());
+  names.Sort();
   return names;
 }
 

@@ -218,8 +218,8 @@ Outcome PutRightRun(const std::string& dir, const std::string& run) {
       (Decode(bytes, run, state, entries) && !Replay(dir, file, state, entries))) {
     return Outcome::Kept;
   }
-  for (const std::string& name : FindMatchingNames(dir + kHiddenPrefix + run + "-*")) {
-    if (name.starts_with(kHiddenPrefix + run + '-')) RemoveName(dir + name);
+  for (const std::string_view name : FindMatchingNames(dir + kHiddenPrefix + run + "-*")) {
+    if (name.starts_with(kHiddenPrefix + run + '-')) RemoveName(In(dir, name));
   }
   file.Delete();
   return Outcome::PutRight;
@@ -303,7 +303,7 @@ void ReleaseJournals(const std::string& dir) {
 
 void PutRightLeftovers(const std::string& dir) {
   std::set<std::string> runs;
-  for (const std::string& name : FindMatchingNames(dir + kHiddenPrefix + "*")) {
+  for (const std::string_view name : FindMatchingNames(dir + kHiddenPrefix + "*")) {
     const std::string run = RunOf(name);
     if (!run.empty()) runs.insert(run);
   }

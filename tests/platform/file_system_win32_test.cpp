@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/protected_files.h"
 #include "convert/bmp_pair.h"
@@ -13,6 +15,11 @@
 
 namespace tessarel {
 namespace {
+
+std::vector<std::string> Names(const std::string& pattern) {
+  const NameList names = FindMatchingNames(pattern);
+  return {names.begin(), names.end()};
+}
 
 // GDI+ is started once for the test program, as once per run of the tool:
 // Windows' GDI+ refuses every call before GdiplusStartup, Wine's does not.
@@ -39,10 +46,9 @@ TEST(Win32Files, WindowsRules) {
     EXPECT_FALSE(ReadOnlyFile().Open(path)) << path;
   }
   // Letter case ignored, either separator, "." and ".." when they match; byte order.
-  EXPECT_EQ(FindMatchingNames(root + "\\*.RAW"), (std::vector<std::string>{"B.raw", "a.raw"}));
-  EXPECT_EQ(FindMatchingNames(root + "/b.RAW"), std::vector<std::string>{"B.raw"});
-  EXPECT_EQ(FindMatchingNames(root + "\\*"),
-            (std::vector<std::string>{".", "..", "B.raw", "a.raw", "sub"}));
+  EXPECT_EQ(Names(root + "\\*.RAW"), (std::vector<std::string>{"B.raw", "a.raw"}));
+  EXPECT_EQ(Names(root + "/b.RAW"), std::vector<std::string>{"B.raw"});
+  EXPECT_EQ(Names(root + "\\*"), (std::vector<std::string>{".", "..", "B.raw", "a.raw", "sub"}));
   EXPECT_TRUE(FindMatchingNames(root + "\\").empty() && FindMatchingNames("").empty());
 }
 
@@ -53,7 +59,7 @@ TEST(Win32Files, NamesOutsideAsciiNameOneFileForEveryLayer) {
   testing::TempDir dir;
   const std::string name = "caf\xE9\x80.bmp", path = dir.path().string() + "\\" + name;
   ASSERT_TRUE(SaveBmpPair(path, CreateBlankImage(2, 2, Channels::Rgb).get(), nullptr));
-  EXPECT_EQ(FindMatchingNames(dir.path().string() + "\\*.bmp"), std::vector<std::string>{name});
+  EXPECT_EQ(Names(dir.path().string() + "\\*.bmp"), std::vector<std::string>{name});
   EXPECT_EQ(LoadImageFromFile(path)->Kind(), PictureKind::Bmp);
 }
 
