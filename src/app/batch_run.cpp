@@ -17,13 +17,13 @@
 #include "convert/bmp_pair.h"
 #include "convert/picture_source.h"
 #include "convert/raw_file.h"
+#include "files/file_identity.h"
+#include "files/staged_files.h"
 #include "platform/directory.h"
 #include "platform/failure_reason.h"
-#include "platform/file_identity.h"
 #include "platform/path_names.h"
 #include "platform/process.h"
 #include "platform/shortage.h"
-#include "platform/staged_files.h"
 #include "platform/wildcard.h"
 
 namespace tessarel {

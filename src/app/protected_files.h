@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_identity.h"
-#include "platform/staged_files.h"
+#include "files/file_identity.h"
+#include "files/staged_files.h"
 
 namespace tessarel {
 

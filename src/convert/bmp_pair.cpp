@@ -1,8 +1,8 @@
 #include "convert/bmp_pair.h"
 
 #include "convert/side_task.h"
+#include "files/staged_files.h"
 #include "platform/path_names.h"
-#include "platform/staged_files.h"
 
 namespace tessarel {
 

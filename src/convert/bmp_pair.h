@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "files/staged_files.h"
 #include "image/pixel_image.h"
-#include "platform/staged_files.h"
 
 namespace tessarel {
 

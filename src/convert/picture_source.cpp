@@ -4,8 +4,8 @@
 #include <new>
 #include <vector>
 
+#include "files/file_identity.h"
 #include "platform/failure_reason.h"
-#include "platform/file_identity.h"
 #include "platform/path_names.h"
 #include "platform/shortage.h"
 

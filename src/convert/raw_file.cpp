@@ -8,12 +8,12 @@
 #include "codec/raw_codec.h"
 #include "convert/side_task.h"
 #include "convert/size_pattern.h"
-#include "platform/banded_file.h"
+#include "files/banded_file.h"
+#include "files/read_only_file.h"
+#include "files/staged_files.h"
 #include "platform/failure_reason.h"
 #include "platform/path_names.h"
-#include "platform/read_only_file.h"
 #include "platform/shortage.h"
-#include "platform/staged_files.h"
 
 namespace tessarel {
 namespace {

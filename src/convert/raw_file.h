@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "files/staged_files.h"
 #include "image/pixel_image.h"
-#include "platform/staged_files.h"
 
 namespace tessarel {
 

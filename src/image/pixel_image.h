@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 
-#include "platform/staged_files.h"
+#include "files/staged_files.h"
 
 namespace tessarel {
 

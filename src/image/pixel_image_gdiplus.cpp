@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "files/staged_files_win32.h"
 #include "image/pixel_image_gdiplus.h"
 #include "platform/failure_reason.h"
 #include "platform/shortage.h"
-#include "platform/staged_files_win32.h"
 
 namespace tessarel {
 

@@ -12,12 +12,12 @@
 #include "codec/bmp_codec.h"
 #include "codec/decoded_bitmap.h"
 #include "codec/gif_decoder.h"
+#include "files/banded_file.h"
+#include "files/read_only_file.h"
+#include "files/staged_files.h"
 #include "image/pixel_image.h"
-#include "platform/banded_file.h"
 #include "platform/failure_reason.h"
-#include "platform/read_only_file.h"
 #include "platform/shortage.h"
-#include "platform/staged_files.h"
 
 namespace tessarel {
 

@@ -9,7 +9,7 @@
 
 #include "convert/bmp_pair.h"
 #include "convert/raw_file.h"
-#include "platform/read_only_file.h"
+#include "files/read_only_file.h"
 #include "test_support/test_support.h"
 
 namespace tessarel {

@@ -9,8 +9,8 @@
 
 #include "app/protected_files.h"
 #include "convert/bmp_pair.h"
+#include "files/read_only_file.h"
 #include "platform/directory.h"
-#include "platform/read_only_file.h"
 #include "test_support/test_support.h"
 
 namespace tessarel {

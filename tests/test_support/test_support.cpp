@@ -4,7 +4,7 @@
 #include <iterator>
 #include <random>
 
-#include "platform/staged_files.h"
+#include "files/staged_files.h"
 
 namespace tessarel::testing {
 

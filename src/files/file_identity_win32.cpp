@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/file_identity.h"
+#include "files/file_identity.h"
 
 namespace tessarel {
 

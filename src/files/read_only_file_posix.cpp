@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <limits>
 
+#include "files/read_only_file.h"
 #include "platform/failure_reason.h"
-#include "platform/read_only_file.h"
 #include "platform/shortage.h"
 
 namespace tessarel {

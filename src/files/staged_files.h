@@ -16,8 +16,8 @@ using WriteChunk = std::function<bool(std::span<const std::uint8_t> piece)>;
 // Hands a file's pieces, in order, to write; false abandons the file.
 using FileProducer = std::function<bool(const WriteChunk& write)>;
 
-struct JournalEntry;        // platform/journal.h
-enum class Placing : char;  // platform/journal.h
+struct JournalEntry;        // files/journal.h
+enum class Placing : char;  // files/journal.h
 
 // What a commit asks before it replaces anything, and tells once its files
 // stand.

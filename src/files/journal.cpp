@@ -1,4 +1,4 @@
-#include "platform/journal.h"
+#include "files/journal.h"
 
 #include <charconv>
 #include <chrono>
@@ -8,9 +8,9 @@
 #include <thread>
 #include <utility>
 
+#include "files/file_identity.h"
+#include "files/staged_files.h"
 #include "platform/directory.h"
-#include "platform/file_identity.h"
-#include "platform/staged_files.h"
 
 namespace tessarel {
 namespace {

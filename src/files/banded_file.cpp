@@ -1,4 +1,4 @@
-#include "platform/banded_file.h"
+#include "files/banded_file.h"
 
 #include <algorithm>
 #include <new>

@@ -1,9 +1,9 @@
-#include "platform/staged_files.h"
+#include "files/staged_files.h"
 
 #include <mutex>
 
+#include "files/journal.h"
 #include "platform/failure_reason.h"
-#include "platform/journal.h"
 
 namespace tessarel {
 

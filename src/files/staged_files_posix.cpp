@@ -12,10 +12,10 @@
 #include <functional>
 #include <string>
 
+#include "files/journal.h"
+#include "files/staged_files.h"
 #include "platform/failure_reason.h"
-#include "platform/journal.h"
 #include "platform/shortage.h"
-#include "platform/staged_files.h"
 
 namespace tessarel {
 namespace {

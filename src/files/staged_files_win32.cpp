@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "files/journal.h"
+#include "files/staged_files_win32.h"
 #include "platform/failure_reason.h"
-#include "platform/journal.h"
-#include "platform/staged_files_win32.h"
 
 namespace tessarel {
 namespace {

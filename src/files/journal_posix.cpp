@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/journal.h"
+#include "files/journal.h"
 
 namespace tessarel {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "files/read_only_file.h"
 #include "platform/failure_reason.h"
-#include "platform/read_only_file.h"
 #include "platform/shortage.h"
 
 namespace tessarel {

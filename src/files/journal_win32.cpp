@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/journal.h"
+#include "files/journal.h"
 
 namespace tessarel {
 namespace {

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/read_only_file.h"
+#include "files/read_only_file.h"
 
 namespace tessarel {
 

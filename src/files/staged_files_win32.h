@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/staged_files.h"
+#include "files/staged_files.h"
 
 namespace tessarel {
 

@@ -1,7 +1,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/file_identity.h"
+#include "files/file_identity.h"
 
 namespace tessarel {
 
