@@ -140,15 +140,23 @@ struct RawWriter {
   std::uint32_t height;
   RawSizes sizes;
   std::vector<std::uint32_t> pictureRow, maskRow;
-  std::vector<std::uint8_t> piece, plane;
+  std::vector<std::uint8_t> piece, maskPiece;
+  // Rows of the mask plane per piece: a multiple of 8, so that each piece
+  // starts on a byte.
+  std::uint32_t maskPieceRows = 8;
   bool maskMade = true;
 
   // False, having said why, when the memory for the rows cannot be had.
   bool AllocateRows() {
+    const std::size_t maskPlaneBytes = sizes.fileBytes - sizes.colourBytes;
+    const std::size_t eightRows = std::max<std::size_t>(width, 1);
+    maskPieceRows = 8 * std::uint32_t(std::max<std::size_t>(kPieceBytes / eightRows, 1));
     try {
       for (auto* row : {&pictureRow, &maskRow}) row->resize(width);
       // No bigger than the plane: a small picture fills no more than it needs.
       piece.resize(std::max(std::min(kPieceBytes, sizes.colourBytes), 2 * std::size_t(width)));
+      // The last piece may take the plane's padding byte as well.
+      maskPiece.resize(std::min(maskPlaneBytes, maskPieceRows / 8 * std::size_t(width) + 1));
     } catch (const std::bad_alloc&) {
       NoteShortage();
       Explain("not enough memory");
@@ -157,26 +165,27 @@ struct RawWriter {
     return true;
   }
 
-  // The transparency plane, an eighth of a byte per pixel, waits for the end.
-  // Its fresh pages are faulted in by the thread that fills them, beside the
-  // colour plane's writes rather than before them. A failed read repeats the
-  // last value read from the same image, carried across rows, so a mask
-  // smaller than the picture extends its last pixel.
-  void MakeMaskPlane() {
-    try {
-      plane.assign(sizes.fileBytes - sizes.colourBytes, 0);
-    } catch (const std::bad_alloc&) {
-      NoteShortage();
-      Explain("not enough memory");
-      maskMade = false;
-      return;
-    }
+  // The transparency plane, an eighth of a byte per pixel, goes to its place
+  // after the colour plane in pieces of whole bytes, beside the colour
+  // plane's writes. A failed read repeats the last value read from the same
+  // image, carried across rows, so a mask smaller than the picture extends
+  // its last pixel.
+  void WriteMaskPlane(const WriteChunkAt& writeAt) {
     std::uint32_t last = kOpaqueBlack;
-    for (std::uint32_t y = 0; y < height && maskMade; ++y) {
-      last = ReadRowWithFallback(mask, std::int32_t(y), maskRow, last);
-      // Only whether a mask pixel is black matters.
-      for (std::uint32_t& pixel : maskRow) pixel &= 0x00FFFFFFu;
-      maskMade = PackRawMask(maskRow, std::size_t(y) * width, plane);
+    for (std::uint32_t top = 0; top < height && maskMade; top += maskPieceRows) {
+      const std::uint32_t rows = std::min(maskPieceRows, height - top);
+      const std::size_t start = std::size_t(top / 8) * width;
+      const std::size_t end = rows == height - top ? sizes.fileBytes - sizes.colourBytes
+                                                   : start + std::size_t(rows / 8) * width;
+      const std::span<std::uint8_t> bytes = std::span(maskPiece).first(end - start);
+      std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
+      for (std::uint32_t y = top; y < top + rows && maskMade; ++y) {
+        last = ReadRowWithFallback(mask, std::int32_t(y), maskRow, last);
+        // Only whether a mask pixel is black matters.
+        for (std::uint32_t& pixel : maskRow) pixel &= 0x00FFFFFFu;
+        maskMade = PackRawMask(maskRow, std::size_t(y - top) * width, bytes);
+      }
+      maskMade = maskMade && writeAt(sizes.colourBytes + start, bytes);
     }
   }
 
@@ -201,15 +210,16 @@ struct RawWriter {
   // one makes and writes the colour plane, unless reading the two side by
   // side would hold both whole. Each image is read by one thread only; one
   // image passed as both is read here, in turn, as when no thread can start.
-  bool Write(const WriteChunk& write) {
-    SideTask maskTask(WorthTwoThreads(&picture, &mask), [this] { MakeMaskPlane(); });
+  bool Write(const WriteChunk& write, const WriteChunkAt& writeAt) {
+    SideTask maskTask(WorthTwoThreads(&picture, &mask),
+                      [this, &writeAt] { WriteMaskPlane(writeAt); });
     std::size_t filled = 0;
     if (!WriteColourPlane(write, filled)) return false;
     if (!maskTask.Started() && &picture != &mask) picture.Unload();
     maskTask.RunHereUnlessStarted();
     // A source that failed under the reads gave fallback pixels, not its own.
     return maskMade && !picture.SourceFailed() && !mask.SourceFailed() &&
-           write(std::span(piece).first(filled)) && write(plane);
+           write(std::span(piece).first(filled));
   }
 };
 
@@ -227,7 +237,9 @@ bool StageRawFile(StagedFiles& files, const std::string& outPath, PixelImage* pi
   }
   const std::string name =
       RawOutputPath(outPath, std::int32_t(writer.width), std::int32_t(writer.height), sizeMask);
-  return files.Add(name, [&writer](const WriteChunk& write) { return writer.Write(write); });
+  return files.AddPlacing(name, [&writer](const WriteChunk& write, const WriteChunkAt& writeAt) {
+    return writer.Write(write, writeAt);
+  });
 }
 
 }  // namespace tessarel

@@ -20,6 +20,11 @@ void StagedFiles::Discard() {
   entries_.clear();
 }
 
+bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
+  return AddPlacing(
+      path, [&produce](const WriteChunk& write, const WriteChunkAt&) { return produce(write); });
+}
+
 void StagedFiles::Append(StagedFiles& other) {
   entries_.insert(entries_.end(), other.entries_.begin(), other.entries_.end());
   other.entries_.clear();

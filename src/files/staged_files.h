@@ -13,8 +13,16 @@ namespace tessarel {
 // Passes the next piece of a file being written on to it; false when it
 // cannot be written.
 using WriteChunk = std::function<bool(std::span<const std::uint8_t> piece)>;
+// Writes piece at offset in the file being written, beside the pieces passed
+// on in order: from a thread of the producer's own as well, into bytes that
+// none of those pieces reaches. False when it cannot be written, which fails
+// the file.
+using WriteChunkAt = std::function<bool(std::uint64_t offset, std::span<const std::uint8_t> piece)>;
 // Hands a file's pieces, in order, to write; false abandons the file.
 using FileProducer = std::function<bool(const WriteChunk& write)>;
+// As FileProducer, with pieces that go anywhere in the file through writeAt.
+using PlacingFileProducer =
+    std::function<bool(const WriteChunk& write, const WriteChunkAt& writeAt)>;
 
 struct JournalEntry;        // files/journal.h
 enum class Placing : char;  // files/journal.h
@@ -47,6 +55,7 @@ class StagedFiles {
   // Writes the file that Commit puts at path; false, keeping nothing of it,
   // when it cannot be written or produce abandons it.
   bool Add(const std::string& path, const FileProducer& produce);
+  bool AddPlacing(const std::string& path, const PlacingFileProducer& produce);
   // Takes over every file other holds, after its own, as if added here.
   void Append(StagedFiles& other);
   // Puts every added file in place, in the order added. Fails with nothing

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "files/journal.h"
@@ -29,6 +30,22 @@ bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n == 0) errno = ENOSPC;  // a write that takes nothing has no room
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool WriteAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (offset > std::uint64_t(std::numeric_limits<off_t>::max()) - bytes.size()) {
+    errno = EFBIG;
+    return false;
+  }
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = ENOSPC;
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
@@ -135,7 +152,7 @@ std::atomic<bool> exchanges{true};
 
 }  // namespace
 
-bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
+bool StagedFiles::AddPlacing(const std::string& path, const PlacingFileProducer& produce) {
   Entry entry;
   entry.target = path;
   const std::string dir = HiddenDirectory(path);
@@ -148,9 +165,15 @@ bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
     return false;
   }
   if (entry.temporary.empty()) entry.handle = fd;
-  const bool written = produce([fd, &path](std::span<const std::uint8_t> piece) {
-    return WriteAll(fd, piece) || Unwritten(path);
-  });
+  // A write at an offset leaves the position that the pieces in order go on
+  // from where it was.
+  const bool written = produce(
+      [fd, &path](std::span<const std::uint8_t> piece) {
+        return WriteAll(fd, piece) || Unwritten(path);
+      },
+      [fd, &path](std::uint64_t offset, std::span<const std::uint8_t> piece) {
+        return WriteAllAt(fd, offset, piece) || Unwritten(path);
+      });
   // An unnamed file stays open: closing it would be the end of it. Its
   // identity, which a group's record holds, is read here, beside the other
   // files being written, not when the group is placed, one at a time.

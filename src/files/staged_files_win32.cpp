@@ -20,12 +20,18 @@ bool Unwritten(const std::string& path) {
   return false;
 }
 
-bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
+// Every write names its offset: one with an OVERLAPPED offset moves the file
+// pointer, which writes from another thread would then move under it.
+bool WriteAllAt(HANDLE file, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    const std::uint64_t at = offset + done;
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(at);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
     DWORD written = 0;
-    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+    if (!WriteFile(file, bytes.data() + done, chunk, &written, &where) || written == 0) {
       return false;
     }
     done += written;
@@ -118,14 +124,21 @@ bool StageNamedFile(StagedFiles& files, const std::string& path,
   return StagedFiles::Access::AddNamed(files, path, write);
 }
 
-bool StagedFiles::Add(const std::string& path, const FileProducer& produce) {
+bool StagedFiles::AddPlacing(const std::string& path, const PlacingFileProducer& produce) {
   return StageNamedFile(*this, path, [&produce, &path](const std::string& temporary) {
     const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Unwritten(path);
-    const bool written = produce([file, &path](std::span<const std::uint8_t> piece) {
-      return WriteAll(file, piece) || Unwritten(path);
-    });
+    std::uint64_t end = 0;  // where the next piece in order goes
+    const bool written = produce(
+        [file, &path, &end](std::span<const std::uint8_t> piece) {
+          if (!WriteAllAt(file, end, piece)) return Unwritten(path);
+          end += piece.size();
+          return true;
+        },
+        [file, &path](std::uint64_t offset, std::span<const std::uint8_t> piece) {
+          return WriteAllAt(file, offset, piece) || Unwritten(path);
+        });
     return (CloseHandle(file) != 0 || Unwritten(path)) && written;
   });
 }
