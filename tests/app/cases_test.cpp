@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/path_names.h"
+#include "platform/process.h"
 #include "test_support/test_support.h"
 
 namespace tessarel {
@@ -23,7 +24,7 @@ const std::regex kVerbs(
     "expect|"
     "listing|mode");
 
-const std::regex kFailures("write|pread|exchange|alloc [0-9]+|kill [0-9]+");
+const std::regex kFailures("write|pread|exchange|alloc [0-9]+( once)?|kill [0-9]+");
 
 struct Line {
   int number = 0;
@@ -75,6 +76,7 @@ std::vector<std::vector<Line>> ReadCases(const fs::path& file) {
 }
 
 void RunCase(const std::vector<Line>& lines) {
+  const bool parallel = UsableProcessors() > 1;
   testing::TempDir dir;
   testing::RunLimits limit;
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -84,7 +86,7 @@ void RunCase(const std::vector<Line>& lines) {
     std::string path, tail;
     std::getline(in >> std::quoted(path) >> std::ws, tail);
     const fs::path full = dir.path() / testing::Utf8Path(path);
-    if (verb == "only" && path != testing::kPlatform) return;
+    if (verb == "only" && path != testing::kPlatform && (path != "parallel" || !parallel)) return;
     if (verb == "file" || verb == "link") fs::create_directories(full.parent_path());
     if (verb == "file") testing::WriteBytes(full, Content(tail));
     if (verb == "dir") fs::create_directories(full);

@@ -4,7 +4,8 @@
 // as a failing disk (EIO) or a signal (EINTR) would; "exchange" refuses to
 // swap two names (EINVAL), as a file system without RENAME_EXCHANGE; "kill N" kills the
 // process at a call that changes a name, after N of them; "alloc N" makes
-// every allocation of exactly N bytes fail, as when memory runs out.
+// every allocation of exactly N bytes fail, as when memory runs out, and
+// "alloc N once" only the first, as when another file held it for a moment.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -61,10 +62,15 @@ Function* Next(const char* name, Function*) {
 // again each time until it is there: the first allocations come before it.
 bool Refused(std::size_t size) {
   static std::atomic<std::size_t> refused{0};
+  static std::atomic<bool> once{false}, spent{false};
   const char* shim = refused == 0 ? std::getenv("TESSAREL_SHIM") : nullptr;
   const char* mode = shim != nullptr ? std::strstr(shim, "alloc ") : nullptr;
-  if (mode != nullptr) refused = std::strtoull(mode + 6, 0, 10);
-  return size != 0 && size == refused;
+  if (mode != nullptr) {
+    char* end = nullptr;
+    refused = std::strtoull(mode + 6, &end, 10);
+    once = std::strncmp(end, " once", 5) == 0;
+  }
+  return size != 0 && size == refused && !(once && spent.exchange(true));
 }
 
 // The next definition, for the sanitizers' allocators as for the C library's.
