@@ -102,5 +102,26 @@ TEST_F(StreamedPictures, AFileThatShrinksAfterOpeningFailsCleanly) {
   EXPECT_EQ(Entries(dir.path()), 2);
 }
 
+// A picture decoded whole (RLE here) takes pixels set on any row, and saves them.
+TEST(DecodedPictures, TakePixelsOnEveryRowAndSaveThem) {
+  testing::TempDir dir;
+  PixelImagePtr rle =
+      LoadImageFromFile(testing::TestDataDir() + "/bmp-cases/rle8-run-delta-absolute.bmp");
+  const std::uint32_t w = rle->Width(), h = rle->Height();
+  std::vector<std::uint32_t> set(w), row(w);
+  ASSERT_EQ(rle->GetRow(std::int32_t(h - 1), set), w);
+  for (std::uint32_t& pixel : set) pixel = ~pixel | 0xFF000000u;
+  rle->SetRow(std::int32_t(h - 1), set);
+  ASSERT_TRUE(rle->SaveBmp(dir / "saved.bmp"));
+  PixelImagePtr saved = LoadImageFromFile(dir / "saved.bmp");
+  for (std::int32_t y = 0; y < std::int32_t(h); ++y) {
+    std::vector<std::uint32_t> before(w);
+    EXPECT_EQ(rle->GetRow(y, before), w);
+    EXPECT_EQ(saved->GetRow(y, row), w);
+    EXPECT_EQ(row, before) << y;
+  }
+  EXPECT_EQ(row, set);
+}
+
 }  // namespace
 }  // namespace tessarel
