@@ -1,7 +1,7 @@
 // Preloaded for a case's run, as TESSAREL_SHIM says (modes separated by
 // spaces): "plainfs" is a file system with neither unnamed files (O_TMPFILE)
-// nor hard links, as vfat; "write" or "pread" makes the first such call fail,
-// as a failing disk (EIO) or a signal (EINTR) would; "exchange" refuses to
+// nor hard links, as vfat; "write", "link" or "pread" makes the first such
+// call fail, as a failing disk (EIO) or a signal (EINTR) would; "exchange" refuses to
 // swap two names (EINVAL), as a file system without RENAME_EXCHANGE; "kill N" kills the
 // process at a call that changes a name, after N of them; "alloc N" makes
 // every allocation of exactly N bytes fail, as when memory runs out, and
@@ -108,10 +108,12 @@ int open(const char* path, int flags, ...) {
 int open64(const char* path, int flags, ...) __attribute__((alias("open")));
 int link(const char* from, const char* to) {
   KillAtNameChange();
+  if (FirstCall("link")) return Refuse(EIO);
   return Is("plainfs") ? Refuse(EPERM) : Next("link", &link)(from, to);
 }
 int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) {
   KillAtNameChange();
+  if (FirstCall("link")) return Refuse(EIO);
   return Is("plainfs") ? Refuse(EPERM) : Next("linkat", &linkat)(fromDir, from, toDir, to, flags);
 }
 ssize_t write(int fd, const void* bytes, size_t size) {
