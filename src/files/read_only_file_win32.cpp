@@ -18,7 +18,15 @@ bool ReadOnlyFile::Open(const std::string& path) {
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    Explain(path + " cannot be opened: " + LastSystemError());
+    const std::string reason = LastSystemError();
+    // A directory opens only with backup semantics, and is refused as
+    // access denied: said as other systems say it.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      Explain(path + " is a directory");
+      return false;
+    }
+    Explain(path + " cannot be opened: " + reason);
     lackedHandles_ = error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NOT_ENOUGH_MEMORY ||
                      error == ERROR_NO_SYSTEM_RESOURCES;
     if (lackedHandles_) NoteShortage();
