@@ -295,12 +295,12 @@ constexpr std::size_t kHeaderBytes = 54;
 
 // The BMP files this tool writes, and most others, are read row by row as
 // their pixels are asked for, at any size, with no decoding and no copy of
-// the whole picture. False when the file is such a BMP but its image cannot
-// be had.
+// the whole picture. True when the file is such a BMP, with its image or
+// starved.
 bool OpenPlainBmp(std::span<const std::uint8_t> header, const std::shared_ptr<ReadOnlyFile>& file,
                   PixelImage& image) {
   PlainBmp plain;
-  if (!FindPlainBmp(header, file->Size(), plain)) return true;
+  if (!FindPlainBmp(header, file->Size(), plain)) return false;
   auto bands = std::make_shared<BandedFile>(file, plain.pixelOffset, RowLength::Bytes(plain.stride),
                                             plain.height, kBandBytes);
   RowSource rows = [bands, plain](std::uint32_t y, std::span<std::uint32_t> argb) {
@@ -311,8 +311,11 @@ bool OpenPlainBmp(std::span<const std::uint8_t> header, const std::shared_ptr<Re
   };
   image.native = NewRowImage(plain.width, plain.height, Channels::Rgb, std::move(rows),
                              plain.bitsPerPixel == 24);
-  if (image.native == nullptr) return Starve(image);
-  image.native->kind = PictureKind::Bmp;
+  if (image.native == nullptr) {
+    Starve(image);
+  } else {
+    image.native->kind = PictureKind::Bmp;
+  }
   return true;
 }
 
@@ -411,7 +414,7 @@ PixelImagePtr LoadImageFromFile(const std::string& path) {
     bytes.resize(std::size_t(std::min<std::uint64_t>(file->Size(), kHeaderBytes)));
     read = file->ReadAt(0, bytes);
     if (read) {
-      if (!OpenPlainBmp(bytes, file, *image) || image->native != nullptr) return image;
+      if (OpenPlainBmp(bytes, file, *image)) return image;
       if (RefusedForSize(path, bytes)) return image;
       if (file->Size() > bytes.max_size()) throw std::bad_alloc();
       bytes.resize(std::size_t(file->Size()));

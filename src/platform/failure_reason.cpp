@@ -22,11 +22,6 @@ std::string FailureReason::Text() const {
   return text_;
 }
 
-void FailureReason::Clear() {
-  const std::lock_guard lock(mutex_);
-  text_.clear();
-}
-
 void FailureReason::Give(std::string reason) {
   const std::lock_guard lock(mutex_);
   text_ = std::move(reason);

@@ -20,7 +20,6 @@ class FailureReason {
   FailureReason& operator=(const FailureReason&) = delete;
 
   std::string Text() const;
-  void Clear();
   void Give(std::string reason);
 
   // The one collecting on this thread; null where none does.
