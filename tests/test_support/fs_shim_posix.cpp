@@ -1,11 +1,12 @@
 // Preloaded for a case's run, as TESSAREL_SHIM says (modes separated by
 // spaces): "plainfs" is a file system with neither unnamed files (O_TMPFILE)
 // nor hard links, as vfat; "write", "link" or "pread" makes the first such
-// call fail, as a failing disk (EIO) or a signal (EINTR) would; "exchange" refuses to
-// swap two names (EINVAL), as a file system without RENAME_EXCHANGE; "kill N" kills the
-// process at a call that changes a name, after N of them; "alloc N" makes
-// every allocation of exactly N bytes fail, as when memory runs out, and
-// "alloc N once" only the first, as when another file held it for a moment.
+// call fail, as a failing disk (EIO) or a signal (EINTR) would; "exchange"
+// refuses to swap two names (EINVAL), as a file system without
+// RENAME_EXCHANGE; "kill N" kills the process at a call that changes a name,
+// after N of them; "alloc N" makes every allocation of exactly N bytes fail,
+// as when memory runs out, and "alloc N once" only the first, as when
+// another file held it for a moment.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
