@@ -15,10 +15,9 @@ def fnv1a32(data):
     return h
 
 
-def record(body, length=None, checksum=None, after=b""):
+def record(body, length=None, after=b""):
     length = len(body) if length is None else length
-    checksum = f"{fnv1a32(body):x}" if checksum is None else checksum
-    return b"P %d %s\n" % (length, checksum.encode()) + body + after
+    return b"P %d %x\n" % (length, fnv1a32(body)) + body + after
 
 
 def entry(how="L", identity="0", target="p(2x2).bmp", fresh=".tessarel-999999-1",
