@@ -1,8 +1,8 @@
 // Preloaded for a case's run, as TESSAREL_SHIM says (modes separated by
 // spaces): "plainfs" is a file system with neither unnamed files (O_TMPFILE)
-// nor hard links, as vfat; "write", "link" or "pread" makes the first such
-// call fail, as a failing disk (EIO) or a signal (EINTR) would; "exchange"
-// refuses to swap two names (EINVAL), as a file system without
+// nor hard links, as vfat; "write", "link", "rename" or "pread" makes the
+// first such call fail, as a failing disk (EIO) or a signal (EINTR) would;
+// "exchange" refuses to swap two names (EINVAL), as a file system without
 // RENAME_EXCHANGE; "kill N" kills the process at a call that changes a name,
 // after N of them; "alloc N" makes every allocation of exactly N bytes fail,
 // as when memory runs out, and "alloc N once" only the first, as when
@@ -126,14 +126,17 @@ ssize_t pread(int fd, void* bytes, size_t size, off_t offset) {
 ssize_t pread64(int, void*, size_t, off_t) __attribute__((alias("pread")));
 int rename(const char* from, const char* to) {
   KillAtNameChange();
+  if (FirstCall("rename")) return Refuse(EIO);
   return Next("rename", &rename)(from, to);
 }
 int renameat(int fromDir, const char* from, int toDir, const char* to) {
   KillAtNameChange();
+  if (FirstCall("rename")) return Refuse(EIO);
   return Next("renameat", &renameat)(fromDir, from, toDir, to);
 }
 int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
   KillAtNameChange();
+  if (FirstCall("rename")) return Refuse(EIO);
   if (Is("exchange") && (flags & RENAME_EXCHANGE) != 0) return Refuse(EINVAL);
   return Next("renameat2", &renameat2)(fromDir, from, toDir, to, flags);
 }
