@@ -1,12 +1,12 @@
 // Preloaded for a case's run, as TESSAREL_SHIM says (modes separated by
 // spaces): "plainfs" is a file system with neither unnamed files (O_TMPFILE)
-// nor hard links, as vfat; "write", "link", "rename" or "pread" makes the
-// first such call fail, as a failing disk (EIO) or a signal (EINTR) would;
-// "exchange" refuses to swap two names (EINVAL), as a file system without
-// RENAME_EXCHANGE; "kill N" kills the process at a call that changes a name,
-// after N of them; "alloc N" makes every allocation of exactly N bytes fail,
-// as when memory runs out, and "alloc N once" only the first, as when
-// another file held it for a moment.
+// nor hard links, as vfat; "write", "link", "rename" or "read" (pread) makes
+// the first such call fail, as a failing disk would (EIO), and "pread" as a
+// signal would (EINTR); "exchange" refuses to swap two names (EINVAL), as a
+// file system without RENAME_EXCHANGE; "kill N" kills the process at a call
+// that changes a name, after N of them; "alloc N" makes every allocation of
+// exactly N bytes fail, as when memory runs out, and "alloc N once" only the
+// first, as when another file held it for a moment.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -121,6 +121,7 @@ ssize_t write(int fd, const void* bytes, size_t size) {
   return FirstCall("write") ? Refuse(EIO) : Next("write", &write)(fd, bytes, size);
 }
 ssize_t pread(int fd, void* bytes, size_t size, off_t offset) {
+  if (FirstCall("read")) return Refuse(EIO);
   return FirstCall("pread") ? Refuse(EINTR) : Next("pread", &pread)(fd, bytes, size, offset);
 }
 ssize_t pread64(int, void*, size_t, off_t) __attribute__((alias("pread")));
