@@ -20,6 +20,8 @@ TEST(Wildcard, MatchesWhatTheTableSays) {
   }
   // One backtrack point, not one per star: no pattern takes exponential time.
   EXPECT_FALSE(MatchWildcard(std::string(30, '*') + "b", std::string(5000, 'a')));
+  // A pattern ends where its view does, whatever follows it in memory.
+  EXPECT_TRUE(MatchWildcard(std::string_view("*aa").substr(0, 2), "aa"));
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 // Preloaded for a case's run, as TESSAREL_SHIM says (modes separated by
 // spaces): "plainfs" is a file system with neither unnamed files (O_TMPFILE)
 // nor hard links, as vfat; "write", "link", "rename" or "read" (pread) makes
-// the first such call fail, as a failing disk would (EIO), and "pread" as a
-// signal would (EINTR); "exchange" refuses to swap two names (EINVAL), as a
-// file system without RENAME_EXCHANGE; "kill N" kills the process at a call
-// that changes a name, after N of them; "alloc N" makes every allocation of
-// exactly N bytes fail, as when memory runs out, and "alloc N once" only the
-// first, as when another file held it for a moment.
+// the first such call fail, as a failing disk would (EIO), "pread" as a
+// signal would (EINTR) and "open" as a process out of descriptors would
+// (EMFILE); "exchange" refuses to swap two names (EINVAL), as a file system
+// without RENAME_EXCHANGE; "kill N" kills the process at a call that changes
+// a name, after N of them; "alloc N" makes every allocation of exactly N
+// bytes fail, as when memory runs out, and "alloc N once" only the first, as
+// when another file held it for a moment.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -91,6 +92,7 @@ void* NewOrNull(std::size_t size) {
 
 int Open(const char* path, int flags, va_list args) {
   const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(args, mode_t) : 0;
+  if (FirstCall("open")) return Refuse(EMFILE);
   if (Is("plainfs") && (flags & O_TMPFILE) == O_TMPFILE) return Refuse(EOPNOTSUPP);
   return reinterpret_cast<int (*)(const char*, int, ...)>(dlsym(RTLD_NEXT, "open"))(path, flags,
                                                                                     mode);
