@@ -118,6 +118,7 @@ BMP_CASES = {
     "8bpp-pixel-offset-zero": (bmp(4, 2, [0, 1, 1, 0, 1, 0, 0, 1], offset=0),
                                [WHITE, BLACK, BLACK, WHITE, BLACK, WHITE, WHITE, BLACK]),
     "8bpp-height-int32-min": (bmp(1, -2**31, [0, 0, 0, 0]), None),
+    "8bpp-width-zero": (bmp(0, 2, []), None),
     # 5-6-5 channels widen by repeating their bits: 1 of 31 is 8, 1 of 63 is 4.
     "16bpp-bitfields-after-header": (bmp(1, 1, [0x21, 0x08], bpp=16, compression=3, palette=(),
                                          masks=(0xF800, 0x07E0, 0x001F, 0)), [0xFF080408]),
