@@ -24,7 +24,8 @@ const std::regex kVerbs(
     "expect|"
     "listing|mode");
 
-const std::regex kFailures("write|link|rename|read|pread|open|exchange|alloc [0-9]+( once)?|kill [0-9]+");
+const std::regex kFailures(
+    "write|link|rename|read|pread|open|exchange|alloc [0-9]+( once)?|kill [0-9]+");
 
 struct Line {
   int number = 0;
